@@ -141,9 +141,9 @@ int main(int argc, char** argv)
     const std::vector<Bytes> tables = TablesOf(bytes);
 
     // The reference encoder writes beside its input: give it a copy in a folder of its own.
-    char folder[] = "/tmp/bench_woff-XXXXXX";
-    if (!mkdtemp(folder)) return 1;
-    const std::string copy = std::string(folder) + "/font.ttf";
+    std::string folder = (std::filesystem::temp_directory_path() / "bench_woff-XXXXXX").string();
+    if (!mkdtemp(folder.data())) return 1;
+    const std::string copy = folder + "/font.ttf";
     std::filesystem::copy_file(font, copy);
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
 
