@@ -290,6 +290,20 @@ TEST(Encode, ManyEntriesOverOneLargeRangeAreRefusedAtOnce)
     EXPECT_EQ(e.messages, std::vector<std::string>{kFontBroken});
 }
 
+TEST(Encode, TagsSharingOneRangeAreEachEncoded)
+{
+    const Bytes bitmaps = Repeated(4000, 'b');
+    const std::uint32_t start = 12 + 16 * 2;
+    Bytes font = BuildDirectory(0x00010000, 2, {{"EBDT", 0, start, 4000}, {"bdat", 0, start, 4000}});
+    font.insert(font.end(), bitmaps.begin(), bitmaps.end());
+    const Encoded e = Encode(font);
+    ASSERT_TRUE(e.ok);
+    const auto entries = EntriesOf(e.woff);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(Unpack(e.woff, entries[0]), bitmaps);
+    EXPECT_EQ(Unpack(e.woff, entries[1]), bitmaps);
+}
+
 TEST(Encode, CutDirectoryIsEncodedFromTheEntriesTheFileHolds)
 {
     // numTables 0xFFFF, one entry naming the whole 28-byte file.
