@@ -506,11 +506,17 @@ bool RunFileDialogOnScreen(CFileDialog& dialog, CString& path)
     if (!HaveToolkit()) return false;
     QStringList filters;
     for (const FileFilter& f : ParseFileFilter(dialog.GetFilter())) {
-        QString patterns = ToQ(f.pattern);
-        patterns.replace(u';', u' ');
-        QString description = ToQ(f.description);
-        // The description shows its patterns already; the dialog reads them from the end.
-        filters << QStringLiteral("%1 (%2)").arg(description, patterns);
+        // "*.*" means every file here, as it does where the filters were written.
+        QStringList patterns = ToQ(f.pattern).split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+            if (p == QStringLiteral("*.*")) p = QStringLiteral("*");
+        }
+        // The description usually shows its patterns already; the dialog reads them from there.
+        QString description = ToQ(f.description).trimmed();
+        const QString shown = QStringLiteral("(") + ToQ(f.pattern) + QStringLiteral(")");
+        if (description.endsWith(shown)) description.chop(shown.size());
+        filters << QStringLiteral("%1 (%2)").arg(description.trimmed(), patterns.join(u' '));
     }
     QFileDialog fileDialog(QApplication::activeWindow(), ToQ(dialog.GetTitle()));
     fileDialog.setAcceptMode(dialog.IsOpenDialog() ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);

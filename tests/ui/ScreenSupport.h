@@ -1,6 +1,7 @@
 // Driving on-screen dialogs from a test: code that runs once the next modal window is up.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
@@ -24,8 +25,21 @@ inline void WhenModalShown(std::function<void(QWidget*)> action, QWidget* skip =
     timer->start();
 }
 
-// Where screenshots go: the build folder of the tests.
-inline std::string ScreenshotPath(const std::string& name)
+template <class W> W* FindByText(QWidget* parent, const QString& text)
 {
-    return std::string(FENWRAP_SCREENSHOT_DIR) + "/" + name;
+    for (W* w : parent->findChildren<W*>()) {
+        if (w->text() == text) return w;
+    }
+    return nullptr;
+}
+
+inline QAbstractButton* FindButton(QWidget* parent, const char16_t* text)
+{
+    return FindByText<QAbstractButton>(parent, QString::fromUtf16(text));
+}
+
+// Where screenshots go: the build folder of the tests.
+inline QString ScreenshotPath(const char* name)
+{
+    return QString::fromUtf8(FENWRAP_SCREENSHOT_DIR) + QLatin1Char('/') + QString::fromUtf8(name);
 }
