@@ -198,11 +198,12 @@ bool CDialog::CreateWindows(bool onScreen)
         root->children.push_back(std::move(child));
     }
     root.release();
-    ui_detail::SetLive(m_hWnd, true);
     if (onScreen && !ui_detail::CreateOnScreen(*m_hWnd, *dialogTemplate)) {
         DestroyWindows();
         return false;
     }
+    // Only now may other threads post to it: its widgets exist.
+    ui_detail::SetLive(m_hWnd, true);
     return true;
 }
 

@@ -255,6 +255,22 @@ protected:
     }
 };
 
+// Keeps the dialog's record of the focused control in step with the user's moves.
+class FocusTracker : public QObject {
+public:
+    FocusTracker(QObject* parent, WindowHandle& record) : QObject(parent), m_record(record) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) m_record.Dialog()->focus = &m_record;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    WindowHandle& m_record;
+};
+
 QString StripMnemonic(const QString& text)
 {
     QString out;
@@ -437,7 +453,10 @@ bool CreateOnScreen(WindowHandle& dialog, const DialogTemplate& t)
         const bool focusable = child->kind != ControlKind::Label && child->kind != ControlKind::GroupBox &&
                                child->kind != ControlKind::HorizontalLine && child->kind != ControlKind::Icon &&
                                child->kind != ControlKind::Placeholder;
-        if (focusable) w->setFocusPolicy((child->style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+        if (focusable) {
+            w->setFocusPolicy((child->style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+            w->installEventFilter(new FocusTracker(w, *child));
+        }
         else w->setFocusPolicy(Qt::NoFocus);
         if (child->kind == ControlKind::GroupBox) w->lower();
         child->peer = std::make_unique<ControlPeer>(w, w->font());

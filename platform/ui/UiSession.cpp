@@ -73,11 +73,6 @@ int ShowMessageBox(const CString& text, UINT style, UINT)
 
 } // namespace
 
-void InstallScreenMessageBoxes()
-{
-    SetMessageBoxPresenter(ShowMessageBox);
-}
-
 struct UiSession::Impl {
     std::unique_ptr<QApplication> app;
     QTranslator qtTranslator;
