@@ -314,6 +314,14 @@ void CDialog::PressEscape()
 
 void CDialog::PressCloseBox() { PressEscape(); }
 
+void CDialog::PressHelpKey()
+{
+    CWinApp* app = AfxGetApp();
+    auto* target = app ? dynamic_cast<CDialog*>(app->m_pMainWnd) : nullptr;
+    if (!target || !target->m_hWnd) target = this;
+    target->RouteCommand(ID_HELP, BN_CLICKED);
+}
+
 void CDialog::PressEnter()
 {
     if (!m_hWnd) return;

@@ -61,6 +61,8 @@ public:
     void PressEscape();
     void PressEnter();
     void PressCloseBox();
+    // F1 without Shift, Ctrl or Alt: the help command, sent to the main window when there is one.
+    void PressHelpKey();
     // A click on control id as the user would make it: nothing when it is disabled or hidden.
     void ClickButton(int id);
     void DoubleClickListEntry(int id, int index);

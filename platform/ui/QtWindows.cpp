@@ -199,6 +199,15 @@ public:
     }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_F1 && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+            if (m_record.dialog) m_record.dialog->PressHelpKey();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+
     void closeEvent(QCloseEvent* event) override
     {
         if (m_record.dialog && !m_record.dialog->IsEnded()) m_record.dialog->PressCloseBox();
