@@ -68,6 +68,9 @@ public:
     void DoubleClickListEntry(int id, int index);
     BOOL IsEnded() const { return m_bEnded; }
     INT_PTR GetResult() const { return m_nModalResult; }
+    // Without a display: delivers the messages other threads posted, waiting up to waitMs for
+    // the first one; returns how many were delivered. On screen the event loop delivers them.
+    int PumpPostedMessages(int waitMs = 0);
     // The control with the focus, or nullptr.
     CWnd* GetFocusedControl() const;
 

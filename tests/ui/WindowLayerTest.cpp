@@ -263,11 +263,14 @@ TEST(DialogManager, PostedMessagesArriveFromOtherThreadsAndNotAfterClosing)
     RunDialog(dlg, [&](CDialog& d) {
         handle = d.m_hWnd;
         std::thread worker([&] { EXPECT_TRUE(::PostMessageW(handle, WM_TEST_POSTED, 7, 0)); });
+        EXPECT_EQ(d.PumpPostedMessages(10000), 1);
         worker.join();
-        d.ClickButton(IDC_CHECK);  // the next dispatch delivers what was posted
+        EXPECT_EQ(d.PumpPostedMessages(0), 0);
+        ::PostMessageW(handle, WM_TEST_POSTED, 9, 0);
+        d.ClickButton(IDC_CHECK);  // any dispatch also delivers what was posted
         return IDCANCEL;
     });
-    EXPECT_EQ(dlg.m_posted, std::vector<WPARAM>{7});
+    EXPECT_EQ(dlg.m_posted, (std::vector<WPARAM>{7, 9}));
     EXPECT_FALSE(::PostMessageW(handle, WM_TEST_POSTED, 8, 0));
 }
 
