@@ -1,5 +1,7 @@
 #include "VersionInfo.h"
 
+#include "Window.h"
+
 CVersionInfo::~CVersionInfo()
 {
     delete[] m_pVersionData;

@@ -25,9 +25,6 @@ struct VS_FIXEDFILEINFO {
     DWORD dwFileDateLS;
 };
 
-constexpr WORD HIWORD(DWORD value) { return static_cast<WORD>(value >> 16); }
-constexpr WORD LOWORD(DWORD value) { return static_cast<WORD>(value & 0xFFFF); }
-
 // The size of the file's version block, or 0 when the file cannot be read or holds none (or
 // holds one that does not hold together).
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);

@@ -489,6 +489,7 @@ bool CreateOnScreen(WindowHandle& dialog, const DialogTemplate& t)
             }
         }
     }
+    DecorateOnScreen(dialog, widget, widgets);
     return true;
 }
 

@@ -1,20 +1,17 @@
-// Draws the program's icon (icon 128) at one size and writes it as a PNG. Run by the build
-// for every size the icon carries, so each size is drawn sharp rather than scaled.
-//
-// The picture: a sheet of paper with a folded corner and a bold letter A on it, and an arrow
-// in the lower right corner: a font on its way to the web.
+// Icon 128, the program's icon: a sheet of paper with a folded corner and a bold letter A on
+// it, and an arrow in the lower right corner: a font on its way to the web. Drawn at whatever
+// size is asked for, so every size is sharp.
+#include "Shell.h"
+#include "resource.h"
 
 #include <QColor>
-#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace {
+
 
 void DrawPaper(QPainter& p)
 {
@@ -78,32 +75,18 @@ void DrawArrow(QPainter& p)
     p.drawPolygon(arrow);
 }
 
-} // namespace
 
-int main(int argc, char** argv)
+void DrawMainIcon(QPainter& p, int size)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s SIZE OUTPUT.png\n", argv[0]);
-        return 2;
-    }
-    const int size = std::atoi(argv[1]);
-    if (size < 8 || size > 1024) {
-        std::fprintf(stderr, "%s: size out of range\n", argv[0]);
-        return 2;
-    }
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 64.0, size / 64.0);
-        DrawPaper(p);
-        DrawLetter(p);
-        DrawArrow(p);
-    }
-    if (!image.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
-        std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[2]);
-        return 1;
-    }
-    return 0;
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    DrawPaper(p);
+    DrawLetter(p);
+    DrawArrow(p);
+    p.restore();
 }
+
+const IconResourceEntry kMainIcon(IDR_MAINFRAME, &DrawMainIcon);
+
+} // namespace
