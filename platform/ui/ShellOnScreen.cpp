@@ -12,7 +12,8 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
-#include <QShortcut>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QUrl>
 
 namespace {
@@ -137,6 +138,29 @@ private:
     WindowHandle* m_record;
 };
 
+constexpr const char* kRecordProperty = "fenwrapWindowRecord";
+
+// Alt+Space opens the system menu of the dialog that has the keyboard, whichever of its
+// controls has the focus; watched at the application so that no control takes it first.
+class AltSpaceFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::AltModifier) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* top = widget ? widget->window() : nullptr;
+        auto* record = top ? static_cast<WindowHandle*>(top->property(kRecordProperty).value<void*>()) : nullptr;
+        if (!record || record->extras == nullptr || record->extras->widget != top) return false;
+        RunSystemMenu(record, top, top->mapToGlobal(QPoint(0, 0)));
+        return true;
+    }
+};
+
 void DecorateLink(WindowHandle& control, QLabel* label)
 {
     // The link's settings are read through a link object that stands for the control
@@ -151,6 +175,7 @@ void DecorateLink(WindowHandle& control, QLabel* label)
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     label->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), ToQ(control.text).toHtmlEscaped()));
     label->setToolTip(tooltip);
+    label->setWordWrap(false);  // a link is one line, as the control draws it
     WindowHandle* record = &control;
     QObject::connect(label, &QLabel::linkActivated, label, [record] {
         CMFCLinkCtrl link;
@@ -188,6 +213,7 @@ void DecorateOnScreen(WindowHandle& dialog, QWidget* dialogWidget, const std::ve
 {
     Extras(dialog).widget = dialogWidget;
     dialogWidget->setAcceptDrops(false);
+    if (dialog.style & WS_MINIMIZEBOX) dialogWidget->setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     for (size_t i = 0; i < controls.size() && i < dialog.children.size(); ++i) {
         WindowHandle& control = *dialog.children[i];
         QWidget* widget = controls[i];
@@ -208,11 +234,12 @@ void DecorateOnScreen(WindowHandle& dialog, QWidget* dialogWidget, const std::ve
     }
     if (dialog.style & WS_SYSMENU) {
         WindowHandle* record = &dialog;
-        auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), dialogWidget);
-        shortcut->setContext(Qt::WindowShortcut);
-        QObject::connect(shortcut, &QShortcut::activated, dialogWidget, [record, dialogWidget] {
-            RunSystemMenu(record, dialogWidget, dialogWidget->mapToGlobal(QPoint(0, 0)));
-        });
+        static QPointer<AltSpaceFilter> altSpace;  // one for the toolkit application, whichever it is
+        if (!altSpace) {
+            altSpace = new AltSpaceFilter(QCoreApplication::instance());
+            QCoreApplication::instance()->installEventFilter(altSpace);
+        }
+        dialogWidget->setProperty(kRecordProperty, QVariant::fromValue<void*>(record));
         dialogWidget->installEventFilter(new BackgroundMenuFilter(dialogWidget, record));
     }
 }

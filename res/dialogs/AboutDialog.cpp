@@ -18,7 +18,7 @@ const DialogTemplateEntry kAbout(IDD_ABOUTBOX, {
         {-1, ControlKind::Icon, u"128", 11, 17, 20, 20},
         {-1, ControlKind::Label, u"Fenwrap Version 3.2.0", 40, 10, 119, 8, SS_LEFT | SS_NOPREFIX | WS_GROUP},
         {IDOK, ControlKind::DefPushButton, u"OK", 178, 7, 50, 16, WS_GROUP | WS_TABSTOP},
-        {IDC_LINK_MAKER, ControlKind::Link, kMakerSiteUrl, 40, 42, 66, 14, WS_TABSTOP},
+        {IDC_LINK_MAKER, ControlKind::Link, kMakerSiteText, 40, 42, 66, 14, WS_TABSTOP},
     }});
 
 const LinkSettingsEntry kAboutLink(IDD_ABOUTBOX, IDC_LINK_MAKER, {kMakerSiteUrl, u"", u"Orvisto ホームページ", false});
