@@ -1,0 +1,94 @@
+// Collection member extraction: the picked member written as a font of its own, every table
+// copied whole (shared tables included), every checksum computed afresh and the
+// checkSumAdjustment set for the new file.
+#include "EngineMessages.h"
+#include "FileIO.h"
+#include "Layout.h"
+#include "MessageBox.h"
+#include "SfntWriter.h"
+#include "WOFF.h"
+
+namespace {
+
+const char* const kTrueTypeOrder[] = {"head", "hhea", "maxp", "OS/2", "hmtx", "LTSH", "VDMX",
+                                      "hdmx", "cmap", "fpgm", "prep", "cvt ", "loca", "glyf",
+                                      "kern", "name", "post", "gasp", "PCLT", "DSIG", nullptr};
+const char* const kCffOrder[] = {"head", "hhea", "maxp", "OS/2", "name", "cmap", "post", "CFF ", nullptr};
+
+// What is checked before anything is read or written: the directory is whole, it has a "head"
+// table that holds a checkSumAdjustment, every table lies within the file, and the tables
+// together hold no more than the file does (the tables of one font do not overlap), so that a
+// directory pointing many entries at one large range cannot make the output or the work grow
+// beyond the file's size. Also returns the longest table, for the one buffer the copy needs.
+bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fileLength, DWORD& longest)
+{
+    if (directory.GetSize() != numTables) return false;
+    const INT_PTR head = FindHead(directory);
+    if (head < 0 || directory[head].length < 12) return false;
+    ULONGLONG total = 0, padded = 0;
+    longest = 0;
+    for (const sfnt_DirectoryEntry& entry : directory) {
+        if (ULONGLONG(entry.offset) + entry.length > fileLength) return false;
+        total += entry.length;
+        padded += PaddedLength(entry.length);
+        longest = std::max(longest, entry.length);
+    }
+    return total <= fileLength && padded <= kMaxSfntSize;
+}
+
+bool ReadTable(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer)
+{
+    file->Seek(entry.offset, CFile::begin);
+    return file->Read(buffer, entry.length) == entry.length;
+}
+
+} // namespace
+
+BOOL CWOFF::ExtractFont(CFile* out)
+{
+    DWORD start;
+    DWORD longest = 0;
+    if (GetFontStart(start)) {
+        ReadOffsetTable(m_pFile);
+        ReadTableDirectory(m_pFile);
+    }
+    if (!GetFontStart(start) || !MemberIsSound(m_sfntDirectory, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
+        AfxMessageBox(kMsgFontBroken);
+        return FALSE;
+    }
+    std::unique_ptr<BYTE[]> buffer = AllocBuffer(longest);
+
+    // Fresh checksums; the "head" table's leaves out its checkSumAdjustment, which the
+    // collection's own checksum may or may not have counted.
+    for (sfnt_DirectoryEntry& entry : m_sfntDirectory) {
+        if (!ReadTable(m_pFile, entry, buffer.get())) {
+            AfxMessageBox(kMsgFontBroken);
+            return FALSE;
+        }
+        DWORD sum = CalcTableChecksum(buffer.get(), entry.length);
+        if (TagIs(entry.tag, "head")) sum -= GetBe32(buffer.get() + 8);
+        entry.checkSum = sum;
+    }
+
+    // The member's own offset table and directory order; the directory is written twice, the
+    // second time with the offsets the tables got.
+    WriteOffsetTable(out);
+    WriteTableDirectory(out, &m_sfntDirectory, FALSE);
+    CWordArray order;
+    MakeOutputOrder(m_sfntDirectory, m_bTrueType ? kTrueTypeOrder : kCffOrder, order);
+    CSfntDirectory copy;
+    copy.Append(m_sfntDirectory);
+    for (const WORD index : order) {
+        const sfnt_DirectoryEntry& entry = m_sfntDirectory[index];
+        copy[index].offset = static_cast<DWORD>(out->GetPosition());
+        if (!ReadTable(m_pFile, entry, buffer.get())) {
+            AfxMessageBox(kMsgFontBroken);
+            return FALSE;
+        }
+        out->Write(buffer.get(), entry.length);
+        WriteTablePadding(out, entry.length);
+    }
+    WriteTableDirectory(out, &copy, TRUE);
+    WriteChecksumAdjustment(out, copy, SumTableChecksums());
+    return TRUE;
+}
