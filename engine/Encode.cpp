@@ -38,10 +38,14 @@ std::vector<TableSource> PlanTables(const CSfntDirectory& font, CWOFFDirectory& 
     return sources;
 }
 
-// Every table must lie within the file; and since the tables of one font do not overlap,
-// together they cannot hold more bytes than the file. The second test keeps a directory that
-// points many entries at the same large range from costing work out of all proportion to the
-// file.
+// How many times over the tables of one font may name the bytes of its file. Tables normally
+// do not overlap (once over); a few fonts let two tags share one range, such as bitmap data
+// kept for two platforms. A directory naming its file many times over is damaged or hostile,
+// and encoding it as it asks would cost work out of all proportion to the file.
+constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
+
+// Every table must lie within the file, and together they may name its bytes only a few
+// times over.
 bool SourcesFitFile(const std::vector<TableSource>& sources, ULONGLONG fileLength)
 {
     ULONGLONG total = 0;
@@ -49,7 +53,7 @@ bool SourcesFitFile(const std::vector<TableSource>& sources, ULONGLONG fileLengt
         if (ULONGLONG(source.offset) + source.length > fileLength) return false;
         total += source.length;
     }
-    return total <= fileLength;
+    return total <= kMaxTableBytesPerFileByte * fileLength;
 }
 
 DWORD TotalSfntSize(const CWOFFDirectory& woff)

@@ -107,6 +107,8 @@ struct TypeCase {
     BOOL result, ttc, trueType, cff, woff2;
 };
 
+void PrintTo(const TypeCase& c, std::ostream* os) { *os << c.name; }
+
 class CheckFileType : public ::testing::TestWithParam<TypeCase> {};
 
 TEST_P(CheckFileType, AcceptsOnlyTheAnnouncedKindAndSetsTheFlags)

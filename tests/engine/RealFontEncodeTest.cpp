@@ -50,6 +50,8 @@ struct Source {
     int member;  // -1 for a single font
 };
 
+void PrintTo(const Source& source, std::ostream* os) { *os << source.name; }
+
 class RealFontEncode : public ::testing::TestWithParam<Source> {};
 
 TEST_P(RealFontEncode, ToolsAcceptTheOutputAndGetEveryTableBack)
@@ -123,6 +125,32 @@ TEST_P(RealFontEncode, ToolsAcceptTheOutputAndGetEveryTableBack)
         EXPECT_EQ(Be32(woffBytes, rec + 12), original.size()) << tag;
     }
     EXPECT_EQ(Be32(woffBytes, 8), woffBytes.size());
+}
+
+TEST(RealFontEncode, MetadataBlockComesBackFromTheReferenceDecoder)
+{
+    if (!testfonts::Exists(testfonts::kSmallTrueType)) GTEST_SKIP();
+    ScriptedResponder responder;
+    TempDir dir;
+    CFile file;
+    ASSERT_TRUE(file.Open(CString::FromUtf8(testfonts::kSmallTrueType), CFile::modeRead));
+    CWOFF woff(&file, TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\">\n"
+        "  <uniqueid id=\"org.example.fenwrap.test\"/>\n  <description><text lang=\"ja\">試験</text></description>\n"
+        "</metadata>\n";
+    Bytes meta(xml.begin(), xml.end());
+    CMemFile out;
+    ASSERT_TRUE(woff.EncodeWOFF(&out, meta.data(), UINT(meta.size())));
+    const std::string woffPath = dir.File("meta.woff");
+    testfonts::WriteFile(woffPath, Contents(out));
+    const auto extracted = testfonts::Run("(woff2sfnt -m " + Quote(woffPath) + " > " + Quote(dir.File("meta.xml")) + ")");
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.output;
+    EXPECT_EQ(testfonts::ReadFile(dir.File("meta.xml")), meta);
+    const auto ots = testfonts::Run("ots-sanitize " + Quote(woffPath) + " " + Quote(dir.File("s")));
+    EXPECT_EQ(ots.exitCode, 0) << ots.output;
+    EXPECT_TRUE(responder.Boxes().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, RealFontEncode,
