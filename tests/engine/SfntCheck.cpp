@@ -39,6 +39,17 @@ std::vector<std::string> DataOrder(const std::vector<OutEntry>& directory)
     return tags;
 }
 
+std::vector<std::string> ExpectedOrder(const std::vector<OutEntry>& directory, const std::vector<std::string>& list)
+{
+    std::vector<std::string> order;
+    for (const std::string& tag : list)
+        if (std::any_of(directory.begin(), directory.end(), [&](const OutEntry& e) { return e.tag == tag; }))
+            order.push_back(tag);
+    for (const OutEntry& e : directory)
+        if (std::find(list.begin(), list.end(), e.tag) == list.end()) order.push_back(e.tag);
+    return order;
+}
+
 std::uint32_t FreshChecksum(const std::string& tag, Bytes table)
 {
     if (tag == "head" && table.size() >= 12) std::fill(table.begin() + 8, table.begin() + 12, 0);

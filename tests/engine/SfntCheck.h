@@ -23,6 +23,9 @@ std::vector<OutEntry> DirectoryOf(const Bytes& font, size_t start = 0);
 Bytes TableOf(const Bytes& font, const OutEntry& entry);
 // Tags in the order their data stands in the file.
 std::vector<std::string> DataOrder(const std::vector<OutEntry>& directory);
+// The order a font written by the engine gives its tables' data: the tags of list that the
+// directory holds, in list order, then the other entries in directory order.
+std::vector<std::string> ExpectedOrder(const std::vector<OutEntry>& directory, const std::vector<std::string>& list);
 // The checksum the sfnt format wants for a table: for "head", with checkSumAdjustment as zero.
 std::uint32_t FreshChecksum(const std::string& tag, Bytes table);
 // The big-endian word sum of a whole file, which a finished font brings to 0xB1B0AFBA.

@@ -1,0 +1,182 @@
+// The WOFF 1.0 decoder: the metadata block shown first, then every table but "DSIG" written
+// uncompressed behind a directory in ascending tag order, and the checkSumAdjustment set for
+// the new font.
+#include "EngineMessages.h"
+#include "FileIO.h"
+#include "Layout.h"
+#include "MessageBox.h"
+#include "MetaDataViewer.h"
+#include "SfntWriter.h"
+#include "WOFF.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <zlib.h>
+
+namespace {
+
+const char* const kTrueTypeOrder[] = {"head", "hhea", "maxp", "post", "OS/2", "name", "gasp", "cvt ", "fpgm",
+                                      "prep", "cmap", "loca", "hmtx", "mort", "GSUB", "vhea", "vmtx", "glyf",
+                                      "EBLC", "EBDT", "LTSH", "VDMX", "hdmx", "kern", "PCLT", "DSIG", nullptr};
+const char* const kCffOrder[] = {"head", "hhea", "maxp", "post", "OS/2", "cmap", "hmtx",
+                                 "GSUB", "vhea", "vmtx", "VORG", "BASE", "name", "CFF ", nullptr};
+
+// A buffer kept across the tables of one call, grown when a table needs more, so that a large
+// font does not pay for a fresh allocation (and its page faults) per table.
+class Scratch {
+public:
+    BYTE* Get(size_t n)
+    {
+        if (n > m_size || !m_data) {
+            m_data = AllocBuffer(n);
+            m_size = n;
+        }
+        return m_data.get();
+    }
+
+private:
+    std::unique_ptr<BYTE[]> m_data;
+    size_t m_size = 0;
+};
+
+// Fewer bytes at [offset, offset + length) than length: the block is not in the file.
+bool InFile(CFile* file, DWORD offset, DWORD length)
+{
+    return ULONGLONG(offset) + length <= file->GetLength();
+}
+
+// What is checked of the WOFF directory before any table is read: a "head" table long enough
+// to hold its checkSumAdjustment, no tag twice (table data is found by tag, so a second entry
+// could only repeat the first one's bytes under its own length), stored data that the file can
+// hold (WOFF tables do not overlap), and an output of plausible size.
+bool DirectoryIsSound(const CWOFFDirectory& directory, ULONGLONG fileLength)
+{
+    bool head = false;
+    ULONGLONG stored = 0, output = 0;
+    std::unordered_set<DWORD> tags;
+    for (const WOFFTableDirectoryEntry& entry : directory) {
+        stored += entry.compLength;
+        if (TagIs(entry.tag, "DSIG")) continue;
+        if (!tags.insert(GetBe32(entry.tag)).second) return false;
+        if (TagIs(entry.tag, "head")) {
+            if (entry.origLength < 12) return false;
+            head = true;
+        }
+        output += kSfntEntrySize + PaddedLength(entry.origLength);
+    }
+    return head && stored <= fileLength && kOffsetTableSize + output <= kMaxSfntSize;
+}
+
+void SetSearchFields(OffsetTable& table, WORD numTables)
+{
+    WORD selector = 0;
+    while (numTables >> (selector + 1)) ++selector;
+    table.numTables = numTables;
+    table.entrySelector = selector;
+    table.searchRange = static_cast<WORD>(16u << selector);
+    table.rangeShift = static_cast<WORD>(16u * numTables - table.searchRange);
+}
+
+// Writes one table's data, inflating it when it is stored compressed. FALSE after a message.
+BOOL DecodeTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source, Scratch& stored, Scratch& inflated)
+{
+    if (!InFile(woff, source.offset, source.compLength)) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    BYTE* data = stored.Get(source.compLength);
+    woff->Seek(source.offset, CFile::begin);
+    if (woff->Read(data, source.compLength) != source.compLength) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    if (source.compLength >= source.origLength) {
+        out->Write(data, source.origLength);
+        return TRUE;
+    }
+    if (!PlausibleExpansion(source.origLength, source.compLength, kMaxSfntSize, kMaxZlibRatio)) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    BYTE* table = inflated.Get(source.origLength);
+    uLongf length = source.origLength;
+    if (uncompress(table, &length, data, source.compLength) != Z_OK || length != source.origLength) {
+        AfxMessageBox(kMsgUncompressFailed);
+        return FALSE;
+    }
+    out->Write(table, source.origLength);
+    return TRUE;
+}
+
+// Shows the metadata block, when the file has one, and returns whether the decoding goes on.
+BOOL ShowWOFFMetaData(CFile* file, const WOFFHeader& header)
+{
+    if (header.metaLength == 0) return TRUE;
+    if (!InFile(file, header.metaOffset, header.metaLength) ||
+        !PlausibleExpansion(header.metaOrigLength, header.metaLength, kMaxMetaDataSize, kMaxZlibRatio)) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    std::unique_ptr<BYTE[]> packed = AllocBuffer(header.metaLength);
+    file->Seek(header.metaOffset, CFile::begin);
+    if (file->Read(packed.get(), header.metaLength) != header.metaLength) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
+    std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(header.metaOrigLength ? header.metaOrigLength : 1));
+    uLongf length = header.metaOrigLength;
+    if (uncompress(text.get(), &length, packed.get(), header.metaLength) != Z_OK || length != header.metaOrigLength)
+        AfxMessageBox(kMsgMetaDataExpandFailed);
+    packed.reset();
+    return RunMetaDataViewer(text.get(), header.metaOrigLength) == IDOK;
+}
+
+} // namespace
+
+BOOL CWOFF::DecodeWOFF(CFile* out)
+{
+    if (m_bFontInput) return FALSE;
+    ReadWOFFHeader(m_pFile);
+    m_woffDirectory.RemoveAll();
+    ReadWOFFTableDirectory(m_pFile);
+    if (!ShowWOFFMetaData(m_pFile, m_woffHeader)) return FALSE;
+    if (!DirectoryIsSound(m_woffDirectory, m_pFile->GetLength())) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+
+    // The font's directory: every table but "DSIG", with the WOFF's checksums taken over.
+    m_sfntDirectory.RemoveAll();
+    for (const WOFFTableDirectoryEntry& source : m_woffDirectory) {
+        if (TagIs(source.tag, "DSIG")) continue;
+        sfnt_DirectoryEntry entry{};
+        std::memcpy(entry.tag, source.tag, 4);
+        entry.checkSum = source.origChecksum;
+        entry.length = source.origLength;
+        m_sfntDirectory.Add(entry);
+    }
+    m_offsetTable.sfntVersion = m_woffHeader.flavor;
+    SetSearchFields(m_offsetTable, static_cast<WORD>(m_sfntDirectory.GetSize()));
+    std::stable_sort(m_sfntDirectory.begin(), m_sfntDirectory.end(),
+                     [](const sfnt_DirectoryEntry& a, const sfnt_DirectoryEntry& b) {
+                         return GetBe32(a.tag) < GetBe32(b.tag);
+                     });
+
+    // The directory is written twice, the second time with the offsets the tables got.
+    WriteOffsetTable(out);
+    WriteTableDirectory(out, &m_sfntDirectory, FALSE);
+    CWordArray order;
+    MakeOutputOrder(m_sfntDirectory, m_bTrueType ? kTrueTypeOrder : kCffOrder, order);
+    Scratch stored, inflated;
+    for (const WORD index : order) {
+        sfnt_DirectoryEntry& entry = m_sfntDirectory[index];
+        const WOFFTableDirectoryEntry source = FindWOFFTableEntry(entry.tag);
+        entry.offset = static_cast<DWORD>(out->GetPosition());
+        if (!DecodeTable(m_pFile, out, source, stored, inflated)) return FALSE;
+        WriteTablePadding(out, source.origLength);
+    }
+    WriteTableDirectory(out, &m_sfntDirectory, TRUE);
+    WriteChecksumAdjustment(out, m_sfntDirectory, SumTableChecksums());
+    return TRUE;
+}
