@@ -15,11 +15,16 @@ const char* const kTrueTypeOrder[] = {"head", "hhea", "maxp", "OS/2", "hmtx", "L
                                       "kern", "name", "post", "gasp", "PCLT", "DSIG", nullptr};
 const char* const kCffOrder[] = {"head", "hhea", "maxp", "OS/2", "name", "cmap", "post", "CFF ", nullptr};
 
+// How many times over the tables of one member may name the bytes of the file. Tables normally
+// do not overlap; a few fonts let two tags share one range (bitmap data kept for two platforms),
+// but a directory naming its file many times over is damaged or hostile.
+constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
+
 // What is checked before anything is read or written: the directory is whole, it has a "head"
 // table that holds a checkSumAdjustment, every table lies within the file, and the tables
-// together hold no more than the file does (the tables of one font do not overlap), so that a
-// directory pointing many entries at one large range cannot make the output or the work grow
-// beyond the file's size. Also returns the longest table, for the one buffer the copy needs.
+// together name the file's bytes only a few times over, so that a directory pointing many
+// entries at one large range cannot make the output or the work grow out of proportion to the
+// file. Also returns the longest table, for the one buffer the copy needs.
 bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fileLength, DWORD& longest)
 {
     if (directory.GetSize() != numTables) return false;
@@ -33,7 +38,7 @@ bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fi
         padded += PaddedLength(entry.length);
         longest = std::max(longest, entry.length);
     }
-    return total <= fileLength && padded <= kMaxSfntSize;
+    return total <= kMaxTableBytesPerFileByte * fileLength && padded <= kMaxSfntSize;
 }
 
 bool ReadTable(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer)
