@@ -21,22 +21,10 @@ const char* const kTrueTypeOrder[] = {"head", "hhea", "maxp", "post", "OS/2", "n
 const char* const kCffOrder[] = {"head", "hhea", "maxp", "post", "OS/2", "cmap", "hmtx",
                                  "GSUB", "vhea", "vmtx", "VORG", "BASE", "name", "CFF ", nullptr};
 
-// A buffer kept across the tables of one call, grown when a table needs more, so that a large
-// font does not pay for a fresh allocation (and its page faults) per table.
-class Scratch {
-public:
-    BYTE* Get(size_t n)
-    {
-        if (n > m_size || !m_data) {
-            m_data = AllocBuffer(n);
-            m_size = n;
-        }
-        return m_data.get();
-    }
-
-private:
-    std::unique_ptr<BYTE[]> m_data;
-    size_t m_size = 0;
+// The two pieces one table passes through: its stored bytes, and what zlib makes of them.
+struct Pieces {
+    std::unique_ptr<BYTE[]> stored = AllocBuffer(kTablePiece);
+    std::unique_ptr<BYTE[]> inflated = AllocBuffer(kTablePiece);
 };
 
 // Fewer bytes at [offset, offset + length) than length: the block is not in the file.
@@ -77,34 +65,60 @@ void SetSearchFields(OffsetTable& table, WORD numTables)
     table.rangeShift = static_cast<WORD>(16u * numTables - table.searchRange);
 }
 
+// Inflates a table of the WOFF into out, piece by piece, as uncompress would in one go: the
+// stream must end, and give exactly origLength bytes.
+bool InflateTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source, Pieces& pieces)
+{
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return false;
+    ULONGLONG produced = 0;
+    int result = Z_OK;
+    const bool whole = ForEachPiece(woff, source.offset, source.compLength, pieces.stored.get(),
+                                    [&](const BYTE* data, DWORD n, DWORD) {
+        stream.next_in = const_cast<BYTE*>(data);
+        stream.avail_in = n;
+        // Until the piece is used up and zlib, given room, has nothing more to give.
+        while (result == Z_OK) {
+            stream.next_out = pieces.inflated.get();
+            stream.avail_out = kTablePiece;
+            result = inflate(&stream, Z_NO_FLUSH);
+            if (result == Z_BUF_ERROR && stream.avail_in == 0) result = Z_OK;  // it wants the next piece
+            const DWORD made = kTablePiece - stream.avail_out;
+            produced += made;
+            if (produced > source.origLength) result = Z_DATA_ERROR;
+            if (result != Z_OK && result != Z_STREAM_END) break;
+            out->Write(pieces.inflated.get(), made);
+            if (stream.avail_in == 0 && stream.avail_out != 0) break;
+        }
+    });
+    inflateEnd(&stream);
+    return whole && result == Z_STREAM_END && produced == source.origLength;
+}
+
 // Writes one table's data, inflating it when it is stored compressed. FALSE after a message.
-BOOL DecodeTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source, Scratch& stored, Scratch& inflated)
+BOOL DecodeTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source, Pieces& pieces)
 {
     if (!InFile(woff, source.offset, source.compLength)) {
         AfxMessageBox(kMsgWOFFBroken);
         return FALSE;
     }
-    BYTE* data = stored.Get(source.compLength);
-    woff->Seek(source.offset, CFile::begin);
-    if (woff->Read(data, source.compLength) != source.compLength) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
     if (source.compLength >= source.origLength) {
-        out->Write(data, source.origLength);
+        // Stored: its first origLength bytes.
+        if (!ForEachPiece(woff, source.offset, source.origLength, pieces.stored.get(),
+                          [out](const BYTE* data, DWORD n, DWORD) { out->Write(data, n); })) {
+            AfxMessageBox(kMsgWOFFBroken);
+            return FALSE;
+        }
         return TRUE;
     }
     if (!PlausibleExpansion(source.origLength, source.compLength, kMaxSfntSize, kMaxZlibRatio)) {
         AfxMessageBox(kMsgWOFFBroken);
         return FALSE;
     }
-    BYTE* table = inflated.Get(source.origLength);
-    uLongf length = source.origLength;
-    if (uncompress(table, &length, data, source.compLength) != Z_OK || length != source.origLength) {
+    if (!InflateTable(woff, out, source, pieces)) {
         AfxMessageBox(kMsgUncompressFailed);
         return FALSE;
     }
-    out->Write(table, source.origLength);
     return TRUE;
 }
 
@@ -168,12 +182,12 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
     WriteTableDirectory(out, &m_sfntDirectory, FALSE);
     CWordArray order;
     MakeOutputOrder(m_sfntDirectory, m_bTrueType ? kTrueTypeOrder : kCffOrder, order);
-    Scratch stored, inflated;
+    Pieces pieces;
     for (const WORD index : order) {
         sfnt_DirectoryEntry& entry = m_sfntDirectory[index];
         const WOFFTableDirectoryEntry source = FindWOFFTableEntry(entry.tag);
         entry.offset = static_cast<DWORD>(out->GetPosition());
-        if (!DecodeTable(m_pFile, out, source, stored, inflated)) return FALSE;
+        if (!DecodeTable(m_pFile, out, source, pieces)) return FALSE;
         WriteTablePadding(out, source.origLength);
     }
     WriteTableDirectory(out, &m_sfntDirectory, TRUE);

@@ -41,10 +41,16 @@ bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fi
     return total <= kMaxTableBytesPerFileByte * fileLength && padded <= kMaxSfntSize;
 }
 
-bool ReadTable(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer)
+// The table's checksum; the "head" table's leaves out its checkSumAdjustment (bytes 8 to 11, in
+// the first piece), which the collection's own checksum may or may not have counted.
+bool FreshChecksum(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer, DWORD& sum)
 {
-    file->Seek(entry.offset, CFile::begin);
-    return file->Read(buffer, entry.length) == entry.length;
+    sum = 0;
+    const bool head = TagIs(entry.tag, "head");
+    return ForEachPiece(file, entry.offset, entry.length, buffer, [&](const BYTE* data, DWORD n, DWORD at) {
+        sum += CalcTableChecksum(data, n);
+        if (head && at == 0) sum -= GetBe32(data + 8);
+    });
 }
 
 } // namespace
@@ -61,18 +67,13 @@ BOOL CWOFF::ExtractFont(CFile* out)
         AfxMessageBox(kMsgFontBroken);
         return FALSE;
     }
-    std::unique_ptr<BYTE[]> buffer = AllocBuffer(longest);
+    std::unique_ptr<BYTE[]> buffer = AllocBuffer(std::min(longest, kTablePiece));
 
-    // Fresh checksums; the "head" table's leaves out its checkSumAdjustment, which the
-    // collection's own checksum may or may not have counted.
     for (sfnt_DirectoryEntry& entry : m_sfntDirectory) {
-        if (!ReadTable(m_pFile, entry, buffer.get())) {
+        if (!FreshChecksum(m_pFile, entry, buffer.get(), entry.checkSum)) {
             AfxMessageBox(kMsgFontBroken);
             return FALSE;
         }
-        DWORD sum = CalcTableChecksum(buffer.get(), entry.length);
-        if (TagIs(entry.tag, "head")) sum -= GetBe32(buffer.get() + 8);
-        entry.checkSum = sum;
     }
 
     // The member's own offset table and directory order; the directory is written twice, the
@@ -86,11 +87,12 @@ BOOL CWOFF::ExtractFont(CFile* out)
     for (const WORD index : order) {
         const sfnt_DirectoryEntry& entry = m_sfntDirectory[index];
         copy[index].offset = static_cast<DWORD>(out->GetPosition());
-        if (!ReadTable(m_pFile, entry, buffer.get())) {
+        const bool whole = ForEachPiece(m_pFile, entry.offset, entry.length, buffer.get(),
+                                        [out](const BYTE* data, DWORD n, DWORD) { out->Write(data, n); });
+        if (!whole) {
             AfxMessageBox(kMsgFontBroken);
             return FALSE;
         }
-        out->Write(buffer.get(), entry.length);
         WriteTablePadding(out, entry.length);
     }
     WriteTableDirectory(out, &copy, TRUE);

@@ -6,6 +6,8 @@
 
 #include "WOFF.h"
 
+#include <algorithm>
+
 // A decoded or extracted font is never this large; a directory that adds up to more is damaged.
 inline constexpr ULONGLONG kMaxSfntSize = ULONGLONG(1) << 30;
 // Metadata blocks are a few kilobytes of XML; one claiming more is damaged.
@@ -20,6 +22,25 @@ inline constexpr ULONGLONG kMaxBrotliRatio = 4096;
 inline bool PlausibleExpansion(ULONGLONG origLength, ULONGLONG compLength, ULONGLONG cap, ULONGLONG ratio)
 {
     return origLength <= cap && origLength <= compLength * ratio;
+}
+
+// Tables are read and written in pieces of this size, so that memory stays near the size of the
+// output alone; a multiple of 4, so that the checksums of the pieces add up to the table's.
+inline constexpr DWORD kTablePiece = 1u << 20;
+
+// Reads length bytes at offset in pieces into buffer (room for kTablePiece bytes, or length if
+// less) and hands each to use(data, count, offsetInTable); false when the file holds fewer.
+template <typename Use>
+bool ForEachPiece(CFile* file, DWORD offset, DWORD length, BYTE* buffer, Use&& use)
+{
+    file->Seek(offset, CFile::begin);
+    for (DWORD done = 0; done < length;) {
+        const DWORD n = std::min(kTablePiece, length - done);
+        if (file->Read(buffer, n) != n) return false;
+        use(buffer, n, done);
+        done += n;
+    }
+    return true;
 }
 
 // The order in which tables are laid out in a font that the engine writes: for each tag of

@@ -153,6 +153,22 @@ TEST_F(Decoder, StoredTablesAreCopiedUpToTheirOriginalLength)
     EXPECT_EQ(result.font.size(), directory[1].offset + 8u) << "5 bytes and 3 zero bytes";
 }
 
+TEST_F(Decoder, TablesOfManyMegabytesInflateWhole)
+{
+    // Sizes around the pieces the decoder inflates in, from data that deflate packs tightly, so
+    // that one piece of input holds several pieces of output.
+    for (size_t size : {size_t(1) << 20, (size_t(1) << 20) + 1, (size_t(3) << 20) - 3, size_t(3) << 20}) {
+        SCOPED_TRACE(size);
+        Bytes big(size);
+        for (size_t i = 0; i < size; ++i) big[i] = static_cast<std::uint8_t>((i / 4096) * 7 + (i % 3));
+        const Decoded result = Decode(BuildWoff(kTrueType, {{"head", HeadBytes()}, {"glyf", big}}));
+        ASSERT_TRUE(result.ok);
+        const auto directory = DirectoryOf(result.font);
+        EXPECT_TRUE(TableOf(result.font, directory[0]) == big);
+    }
+    EXPECT_TRUE(Events().empty());
+}
+
 TEST_F(Decoder, MetadataIsShownBeforeAnyTableAndOnlyOkGoesOn)
 {
     const Bytes meta = {'<', '?', 'x', 'm', 'l', '?', '>', 0xE6, 0x97, 0xA5};
