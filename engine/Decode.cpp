@@ -160,22 +160,29 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
         return FALSE;
     }
 
-    // The font's directory: every table but "DSIG", with the WOFF's checksums taken over.
-    m_sfntDirectory.RemoveAll();
+    // The font's directory: every table but "DSIG", with the WOFF's checksums taken over, each
+    // entry kept beside the WOFF entry its bytes come from. Tags are unique by now, so this is
+    // the entry a lookup by tag would find, without a scan of the directory per table.
+    struct Planned {
+        sfnt_DirectoryEntry entry;
+        WOFFTableDirectoryEntry source;
+    };
+    std::vector<Planned> plan;
     for (const WOFFTableDirectoryEntry& source : m_woffDirectory) {
         if (TagIs(source.tag, "DSIG")) continue;
         sfnt_DirectoryEntry entry{};
         std::memcpy(entry.tag, source.tag, 4);
         entry.checkSum = source.origChecksum;
         entry.length = source.origLength;
-        m_sfntDirectory.Add(entry);
+        plan.push_back({entry, source});
     }
+    std::stable_sort(plan.begin(), plan.end(), [](const Planned& a, const Planned& b) {
+        return GetBe32(a.entry.tag) < GetBe32(b.entry.tag);
+    });
+    m_sfntDirectory.RemoveAll();
+    for (Planned& p : plan) m_sfntDirectory.Add(p.entry);
     m_offsetTable.sfntVersion = m_woffHeader.flavor;
     SetSearchFields(m_offsetTable, static_cast<WORD>(m_sfntDirectory.GetSize()));
-    std::stable_sort(m_sfntDirectory.begin(), m_sfntDirectory.end(),
-                     [](const sfnt_DirectoryEntry& a, const sfnt_DirectoryEntry& b) {
-                         return GetBe32(a.tag) < GetBe32(b.tag);
-                     });
 
     // The directory is written twice, the second time with the offsets the tables got.
     WriteOffsetTable(out);
@@ -184,9 +191,8 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
     MakeOutputOrder(m_sfntDirectory, m_bTrueType ? kTrueTypeOrder : kCffOrder, order);
     Pieces pieces;
     for (const WORD index : order) {
-        sfnt_DirectoryEntry& entry = m_sfntDirectory[index];
-        const WOFFTableDirectoryEntry source = FindWOFFTableEntry(entry.tag);
-        entry.offset = static_cast<DWORD>(out->GetPosition());
+        const WOFFTableDirectoryEntry& source = plan[index].source;
+        m_sfntDirectory[index].offset = static_cast<DWORD>(out->GetPosition());
         if (!DecodeTable(m_pFile, out, source, pieces)) return FALSE;
         WriteTablePadding(out, source.origLength);
     }
