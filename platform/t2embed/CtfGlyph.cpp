@@ -1,5 +1,6 @@
 #include "CtfGlyph.h"
 
+#include "Lzcomp.h"
 #include "T2embed.h"
 
 #include <algorithm>
@@ -247,6 +248,11 @@ GlyphStreams EncodeGlyphs(Span glyf, Span loca, std::int16_t indexToLocFormat, s
             EncodeSimple(r, numContours, out, glyphs);
         } else {
             EncodeComposite(r, glyph, out, glyphs);
+        }
+        // Repeated point flags let a small glyf describe streams hundreds of times its size;
+        // stop as soon as a stream outgrows what one block can carry.
+        if (glyphs.Size() > kLzcompMaxLength || out.code.size() > kLzcompMaxLength) {
+            throw EmbedError{E_ERRORCOMPRESSINGFONTDATA};
         }
     }
     out.glyphs = std::move(glyphs.Out());

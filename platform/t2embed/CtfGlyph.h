@@ -17,7 +17,8 @@ struct GlyphStreams {
 };
 
 // glyf/loca of a font with numGlyphs glyphs and the given loca format (head.indexToLocFormat).
-// A damaged glyph or loca throws EmbedError{E_ERRORREADINGFONTDATA}.
+// A damaged glyph or loca throws EmbedError{E_ERRORREADINGFONTDATA}; a stream beyond what one
+// compressed block holds throws EmbedError{E_ERRORCOMPRESSINGFONTDATA}.
 GlyphStreams EncodeGlyphs(Span glyf, Span loca, std::int16_t indexToLocFormat, std::uint16_t numGlyphs);
 
 // cvt as a count of values and the deltas between neighbours.

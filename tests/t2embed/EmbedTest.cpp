@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -225,6 +226,37 @@ TEST(Embed, CompactFontBeyondOneBlockIsRefused)
     const EmbedResult r = Embed(path);
     EXPECT_EQ(r.code, E_ERRORCOMPRESSINGFONTDATA);
     EXPECT_EQ(r.calls, 0);
+}
+
+// Glyphs of 65536 points in 2 bytes of repeated flags each: a small file whose glyph stream
+// would exceed a block many times over is refused without building it.
+TEST(Embed, ExplodingGlyphStreamIsRefused)
+{
+    TempDir dir;
+    auto tables = ReadTables(testfonts::ReadFile(testfonts::kLiberation));
+    const std::uint16_t numGlyphs = testfonts::Be16(tables[TagOf("maxp")], 4);
+    Bytes glyph = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+    for (int i = 0; i < 256; ++i) {
+        glyph.push_back(0x39);  // on-curve, both coordinates unchanged, repeated
+        glyph.push_back(255);
+    }
+    Bytes glyf, loca;
+    for (std::uint32_t id = 0; id <= numGlyphs; ++id) {
+        const std::uint32_t at = static_cast<std::uint32_t>(glyf.size());
+        for (int k = 3; k >= 0; --k) loca.push_back(static_cast<std::uint8_t>(at >> (8 * k)));
+        if (id < numGlyphs) glyf.insert(glyf.end(), glyph.begin(), glyph.end());
+    }
+    tables[TagOf("glyf")] = glyf;
+    tables[TagOf("loca")] = loca;
+    tables[TagOf("head")][51] = 1;
+    const std::string path = dir.File("points.ttf");
+    testfonts::WriteFile(path, BuildSfnt(tables));
+    ASSERT_LT(glyf.size(), 4u << 20);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(Embed(path).code, E_ERRORCOMPRESSINGFONTDATA);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "peak grew by " << after.ru_maxrss - before.ru_maxrss << " KiB";
 }
 
 TEST(Embed, StreamFailuresAreReported)
