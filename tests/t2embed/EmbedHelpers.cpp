@@ -75,18 +75,32 @@ std::map<std::uint32_t, Bytes> ReadTables(const Bytes& sfnt, size_t at)
     return tables;
 }
 
+std::uint32_t SfntChecksum(const Bytes& data)
+{
+    std::uint32_t sum = 0;
+    for (size_t i = 0; i < data.size(); i += 4) {
+        std::uint32_t word = 0;
+        for (size_t k = 0; k < 4; ++k) word = word << 8 | (i + k < data.size() ? data[i + k] : 0);
+        sum += word;
+    }
+    return sum;
+}
+
 Bytes BuildSfnt(const std::map<std::uint32_t, Bytes>& tables)
 {
     Bytes out;
+    const auto n = static_cast<std::uint32_t>(tables.size());
+    std::uint32_t selector = 0;
+    while ((2u << selector) <= n) ++selector;
     PutBe32(out, 0x00010000);
-    PutBe16(out, std::uint32_t(tables.size()));
-    PutBe16(out, 0);
-    PutBe16(out, 0);
-    PutBe16(out, 0);
-    std::uint32_t offset = 12 + 16 * std::uint32_t(tables.size());
+    PutBe16(out, n);
+    PutBe16(out, 16u << selector);
+    PutBe16(out, selector);
+    PutBe16(out, n * 16 - (16u << selector));
+    std::uint32_t offset = 12 + 16 * n;
     for (const auto& [tag, data] : tables) {
         PutBe32(out, tag);
-        PutBe32(out, 0);
+        PutBe32(out, SfntChecksum(data));
         PutBe32(out, offset);
         PutBe32(out, std::uint32_t(data.size()));
         offset += (std::uint32_t(data.size()) + 3) & ~3u;

@@ -31,7 +31,9 @@ EmbedResult Embed(const std::string& path, USHORT index = 0, ULONG flags = TTEMB
 
 // An sfnt's tables by tag, and an sfnt assembled from such a map.
 std::map<std::uint32_t, Bytes> ReadTables(const Bytes& sfnt, size_t offsetTable = 0);
+// Tables in tag order, with real checksums; head is taken as it is.
 Bytes BuildSfnt(const std::map<std::uint32_t, Bytes>& tables);
+std::uint32_t SfntChecksum(const Bytes& data);
 std::uint32_t TagOf(const char* text);
 
 // Runs the fontTools comparison of a decoded font with its source; "" when they agree,

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace embedtest;
@@ -102,5 +104,10 @@ TEST(RoundTrip, CollectionMemberHeaderNamesTheMember)
     const mtxtest::EotFile second = mtxtest::ParseEot(Embed(testfonts::kTrueTypeCollection, 1).eot);
     EXPECT_EQ(first.familyName, u"WenQuanYi Zen Hei");
     EXPECT_EQ(second.familyName, u"WenQuanYi Zen Hei Mono");
+    // The member's adjustment is the one of the member laid out as a font of its own.
+    const Bytes collection = testfonts::ReadFile(testfonts::kTrueTypeCollection);
+    auto tables = ReadTables(collection, testfonts::Be32(collection, 16));
+    std::fill_n(tables[TagOf("head")].begin() + 8, 4, 0);
+    EXPECT_EQ(second.checkSumAdjustment, 0xB1B0AFBAu - SfntChecksum(BuildSfnt(tables)));
     EXPECT_NE(first.checkSumAdjustment, second.checkSumAdjustment);
 }
