@@ -1,5 +1,7 @@
 #include "AdaptiveHuffman.h"
 
+#include <utility>
+
 namespace t2e {
 
 AdaptiveHuffman::AdaptiveHuffman(int range) : m_range(range), m_tree(size_t(2 * range)), m_leafOf(size_t(range))

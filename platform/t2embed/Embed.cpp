@@ -79,8 +79,9 @@ Bytes ReadFontFile(const std::string& path)
     return data;
 }
 
-// The least restrictive licence the font grants; E_FONTNOTEMBEDDABLE when it grants none.
-ULONG Privilege(const SfntFont& font, ULONG* pulPrivStatus)
+// Reports the least restrictive licence the font grants; E_FONTNOTEMBEDDABLE when it grants
+// none that covers its outlines.
+void CheckPermission(const SfntFont& font, ULONG* pulPrivStatus)
 {
     const Span os2 = *font.Find(Tag("OS/2"));
     if (os2.size < kOs2FsType + 2) Fail(E_ERRORREADINGFONTDATA);
@@ -93,7 +94,6 @@ ULONG Privilege(const SfntFont& font, ULONG* pulPrivStatus)
     *pulPrivStatus = privilege;
     // Only outlines are embedded here, so a font that allows its bitmaps alone is refused too.
     if (privilege == EMBED_NOEMBEDDING || (fsType & kBitmapOnly)) Fail(E_FONTNOTEMBEDDABLE);
-    return privilege;
 }
 
 void Send(WRITEEMBEDPROC write, LPVOID stream, const Bytes& bytes)
@@ -121,7 +121,7 @@ LONG Embed(LPCSTR fileName, USHORT index, ULONG flags, ULONG charSet, ULONG* pul
 
     const Bytes file = ReadFontFile(FileSystemPath(fileName));
     const SfntFont font = SfntFont::Open(Span{file.data(), file.size()}, index);
-    Privilege(font, pulPrivStatus);
+    CheckPermission(font, pulPrivStatus);
 
     Bytes fontData = BuildMtx(BuildCtf(font));
     if (flags & TTEMBED_XORENCRYPTDATA) {

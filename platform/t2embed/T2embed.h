@@ -128,8 +128,9 @@ inline constexpr LONG E_EXCEPTIONINCOMPRESSION = 0x020A;
 // Reads the font file szFontFileName (8-bit text in the Japanese ANSI code page, 932), member
 // usTTCIndex of a collection (0 for a single font), and hands the whole embedded-font
 // structure, in order, to lpfnWriteToStream(lpvWriteStream, ...) before returning E_NONE.
-// This library writes only the compressed form: ulFlags must hold TTEMBED_TTCOMPRESSED, and
-// subsetting is not offered (TTEMBED_SUBSET gives E_API_NOTIMPL). hDC is not used.
+// This library writes only the compressed form of the whole font: without TTEMBED_TTCOMPRESSED,
+// or with TTEMBED_SUBSET, the result is E_API_NOTIMPL. The character list, its count and the
+// language (subsetting only) and hDC are not used.
 extern "C" LONG WINAPI TTEmbedFontFromFileA(HDC hDC, LPCSTR szFontFileName, USHORT usTTCIndex, ULONG ulFlags,
                                             ULONG ulCharSet, ULONG* pulPrivStatus, ULONG* pulStatus,
                                             WRITEEMBEDPROC lpfnWriteToStream, LPVOID lpvWriteStream,
