@@ -57,13 +57,15 @@ bool FreshChecksum(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer, 
 
 BOOL CWOFF::ExtractFont(CFile* out)
 {
+    // A member number outside the collection names no font: nothing is read for it.
     DWORD start;
-    DWORD longest = 0;
-    if (GetFontStart(start)) {
+    const BOOL member = GetFontStart(start);
+    if (member) {
         ReadOffsetTable(m_pFile);
         ReadTableDirectory(m_pFile);
     }
-    if (!GetFontStart(start) || !MemberIsSound(m_sfntDirectory, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
+    DWORD longest = 0;
+    if (!member || !MemberIsSound(m_sfntDirectory, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
         AfxMessageBox(kMsgFontBroken);
         return FALSE;
     }
