@@ -1,6 +1,6 @@
 // One WOFF decoding as the program runs it (open, check, decode, write the font file), in a
 // process of its own, for bench_decode to time and to measure the peak memory of beside the
-// reference decoder. It is linked without the window toolkit, so that process start-up
+// reference decoder. It links the engine without the window toolkit, so that process start-up
 // compares like with like: the WOFF it is given has no metadata block, so the viewer, which
 // the program would open, is never asked for.
 //
