@@ -5,12 +5,7 @@
 #include "AppSupport.h"
 #include "WinApp.h"
 
-#if __has_include("T2embed.h")
 #include "T2embed.h"
-#else
-// Until the embedding library lands, its entry point is only ever absent.
-using PFN_TTEmbedFontFromFileA = FARPROC;
-#endif
 
 class CFenwrapApp : public CWinApp {
 public:

@@ -5,18 +5,7 @@
 #include "Shell.h"
 #include "WinApp.h"
 
-#if __has_include("Library.h")
 #include "Library.h"
-#else
-// Until the library loader lands, the embedding library is simply never found.
-struct HINSTANCE__;
-using HINSTANCE = HINSTANCE__*;
-using HMODULE = HINSTANCE;
-using FARPROC = void (*)();
-inline HMODULE LoadLibraryW(LPCWSTR) { return nullptr; }
-inline FARPROC GetProcAddress(HMODULE, LPCSTR) { return nullptr; }
-inline BOOL FreeLibrary(HMODULE) { return FALSE; }
-#endif
 
 // What ParseCommandLine finds: the first argument that is not a flag is the file to open.
 // Only arguments that begin with "-" are flags here: every absolute path begins with "/".
