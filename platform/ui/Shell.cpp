@@ -122,7 +122,7 @@ CMenu* CWnd::GetSystemMenu(BOOL revert) const
     WindowExtras& extras = ui_detail::Extras(*m_hWnd);
     if (revert || !extras.systemMenu) {
         extras.systemMenu.emplace();
-        extras.systemMenu->AppendMenu(MF_STRING, SC_MINIMIZE, u"最小化(&N)");
+        if (m_hWnd->style & WS_MINIMIZEBOX) extras.systemMenu->AppendMenu(MF_STRING, SC_MINIMIZE, u"最小化(&N)");
         extras.systemMenu->AppendMenu(MF_STRING, SC_CLOSE, u"閉じる(&C)\tAlt+F4");
     }
     return revert ? nullptr : &*extras.systemMenu;

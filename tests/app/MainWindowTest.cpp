@@ -396,6 +396,15 @@ TEST_F(MainWindow, HelpOpensTheHelpFileBesideTheProgramInTheViewer)
     SetHelpLauncher(previous);
 }
 
+#ifdef FENWRAP_HELP_FILE
+TEST(HelpFile, IsBuiltBesideTheProgramAsACompiledHelpFile)
+{
+    const testfonts::Bytes help = testfonts::ReadFile(FENWRAP_HELP_FILE);
+    ASSERT_GT(help.size(), 1000u);
+    EXPECT_EQ(std::string(help.begin(), help.begin() + 4), "ITSF");
+}
+#endif
+
 TEST_F(MainWindow, TheMakersLinkOpensTheSiteWithItsTooltip)
 {
     std::vector<std::string> opened;

@@ -256,6 +256,26 @@ TEST_F(ScreenMainWindow, EscEndsTheProgramAndTheOptionsAreSaved)
     EXPECT_EQ(text.ToUtf8(), "abc");
 }
 
+TEST_F(ScreenMainWindow, MinimisedTheWindowDrawsItsIconCentred)
+{
+    Run([](QWidget* w) {
+        auto* dlg = static_cast<CFenwrapDlg*>(AfxGetApp()->m_pMainWnd);
+        dlg->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+        QTest::qWait(20);
+        if (!dlg->IsIconic()) GTEST_SKIP() << "this platform keeps windows as they are";
+        TakeDrawnIcons();
+        dlg->SendMessage(WM_PAINT);
+        const std::vector<DrawnIcon> drawn = TakeDrawnIcons();
+        ASSERT_EQ(drawn.size(), 1u);
+        CRect client;
+        dlg->GetClientRect(&client);
+        EXPECT_EQ(drawn[0].x, (client.Width() - 32 + 1) / 2);
+        EXPECT_EQ(drawn[0].y, (client.Height() - 32 + 1) / 2);
+        EXPECT_EQ(drawn[0].icon, LoadIconResource(IDR_MAINFRAME));
+        w->showNormal();
+    });
+}
+
 TEST_F(ScreenMainWindow, TheCloseBoxEndsTheProgramToo)
 {
     EXPECT_EQ(Run([](QWidget* w) {
