@@ -248,6 +248,7 @@ Store Load()
 {
     Store store;
     const std::string path = RegistryStorePath();
+    if (path.empty()) return store;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         store.state = errno == ENOENT || errno == ENOTDIR ? LoadState::Missing : LoadState::Unreadable;
@@ -319,6 +320,7 @@ LSTATUS Save(const Store& store)
 {
     if (store.state == LoadState::Unreadable) return ERROR_ACCESS_DENIED;
     const std::string path = RegistryStorePath();
+    if (path.empty()) return ERROR_ACCESS_DENIED;
     const std::string folder = StoreFolder();
     if (!MakeFolders(folder)) return ERROR_ACCESS_DENIED;
     std::string temp = folder + "/.registry-XXXXXX";
@@ -388,8 +390,11 @@ std::string RegistryStorePath()
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
         config = xdg;
     } else {
+        // Without a home there is no private place for settings: nothing is stored, rather
+        // than settings put where others could read or plant them.
         const std::string home = HomeFolder();
-        config = (home.empty() ? std::string("/tmp") : home) + "/.config";
+        if (home.empty() || home[0] != '/') return {};
+        config = home + "/.config";
     }
     while (config.size() > 1 && config.back() == '/') config.pop_back();
     return config + "/fenwrap/registry";

@@ -64,5 +64,6 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
 LSTATUS RegCloseKey(HKEY key);
 
 // The file that holds the store: $XDG_CONFIG_HOME (when absolute), else ~/.config, then
-// "fenwrap/registry". Read for every call, so tests may point XDG_CONFIG_HOME elsewhere.
+// "fenwrap/registry"; empty when there is no home folder (nothing is then stored). Read for
+// every call, so tests may point XDG_CONFIG_HOME elsewhere.
 std::string RegistryStorePath();

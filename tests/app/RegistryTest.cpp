@@ -268,6 +268,13 @@ TEST_F(RegistryTest, TheStoreFollowsTheXdgRules)
     EXPECT_EQ(RegistryStorePath(), "/home/someone/.config/fenwrap/registry");
     ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(RegistryStorePath(), "/home/someone/.config/fenwrap/registry");
+    // A home that is no absolute folder is no place for settings: nothing is stored.
+    ::setenv("HOME", "relative/home", 1);
+    EXPECT_EQ(RegistryStorePath(), "");
+    HKEY key = nullptr;
+    EXPECT_NE(RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
     if (home)
         ::setenv("HOME", oldHome.c_str(), 1);
     else
