@@ -27,10 +27,7 @@ CObject* CHtmlView::CreateObject() { return new CHtmlView; }
 
 BOOL CHtmlView::Create(LPCTSTR, LPCTSTR, DWORD style, const CRect& rect, CWnd* parent, UINT, CCreateContext*)
 {
-    if (!parent || !parent->m_hWnd) {
-        delete this;
-        return FALSE;
-    }
+    if (!parent || !parent->m_hWnd) return FALSE;  // no window to belong to: still the caller's
     // Owned by the parent's window record from now on, whatever happens next.
     WindowExtras& extras = ui_detail::Extras(*parent->m_hWnd);
     extras.owned.push_back(std::shared_ptr<CObject>(this));

@@ -19,7 +19,8 @@ public:
     // Dynamic creation through the run-time class.
     static CObject* CreateObject();
 
-    // The view belongs to parent's window from here on and is deleted with it.
+    // With a parent window, the view belongs to that window from here on, created or not,
+    // and is deleted with it; without one it stays the caller's.
     virtual BOOL Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const CRect& rect, CWnd* parent, UINT id,
                         CCreateContext* context = nullptr);
     void Refresh();

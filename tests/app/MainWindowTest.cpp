@@ -213,7 +213,9 @@ TEST_F(MainWindow, TheSystemMenuEndsWithTheAboutItemWhichOpensTheAboutBox)
 
 TEST_F(MainWindow, WithoutTheAboutTextTheSystemMenuKeepsItsOwnItems)
 {
-    const CString saved(FindStringResource(IDS_ABOUTBOX));
+    // The table keeps the text it is given, so the original goes back from a literal.
+    const char16_t* saved = FindStringResource(IDS_ABOUTBOX);
+    ASSERT_NE(saved, nullptr);
     StringTableEntries{{IDS_ABOUTBOX, u""}};
     RunMainWindow([](CFenwrapDlg& d) {
         for (const CMenu::Item& item : d.GetSystemMenu(FALSE)->Items()) {
@@ -221,7 +223,7 @@ TEST_F(MainWindow, WithoutTheAboutTextTheSystemMenuKeepsItsOwnItems)
             EXPECT_NE(item.id, IDM_ABOUTBOX);
         }
     });
-    StringTableEntries{{IDS_ABOUTBOX, saved.GetString()}};
+    StringTableEntries{{IDS_ABOUTBOX, saved}};
 }
 
 TEST_F(MainWindow, OnlyTheStatusLineIsRed)

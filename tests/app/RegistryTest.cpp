@@ -225,7 +225,8 @@ TEST_F(RegistryTest, DamagedLinesCostOnlyThemselvesAndOtherKeysSurviveWrites)
 
 TEST_F(RegistryTest, AFileThatIsNoStoreReadsEmptyAndIsKeptAsideOnTheNextWrite)
 {
-    const std::string garbage("\x00\xff\x13garbage\n[x]\nv\t4\t01000000\n", 30);
+    static const char kGarbage[] = "\x00\xff\x13garbage\n[x]\nv\t4\t01000000\n";
+    const std::string garbage(kGarbage, sizeof kGarbage - 1);
     WriteStore(garbage);
     HKEY key = nullptr;
     EXPECT_EQ(Open(key, u"x"), ERROR_FILE_NOT_FOUND);
