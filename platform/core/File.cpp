@@ -53,6 +53,11 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
     auto fail = [&](int err) {
         if (error) {
             error->m_cause = CFileException::CauseFromErrno(err);
+            // A missing folder is a bad path; only a missing file in an existing folder is
+            // "not found", as the program's messages tell the two apart.
+            struct stat dir {};
+            if (err == ENOENT && !path.empty() && (::stat(DirectoryOf(path).c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)))
+                error->m_cause = CFileException::badPath;
             error->m_lOsError = err;
             error->m_strFileName = m_strFileName;
         }

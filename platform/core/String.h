@@ -17,6 +17,8 @@ public:
     CString(char16_t ch, int repeat) : m_str(static_cast<size_t>(repeat < 0 ? 0 : repeat), ch) {}
 
     static CString FromUtf8(std::string_view utf8);
+    // Loads string id of the string table (StringTable.h); FALSE leaves the string as it was.
+    BOOL LoadString(UINT id);
     std::string ToUtf8() const;
 
     int GetLength() const { return static_cast<int>(m_str.size()); }

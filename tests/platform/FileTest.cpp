@@ -38,7 +38,7 @@ TEST(File, FailedOpenFillsCauseAndExactName)
     struct Case { std::string path; int cause; };
     const Case cases[] = {
         {dir.File("missing.ttf"), CFileException::fileNotFound},
-        {dir.File("nofolder/x.woff"), CFileException::fileNotFound},
+        {dir.File("nofolder/x.woff"), CFileException::badPath},
         {dir.Path(), CFileException::accessDenied},
         {"", CFileException::fileNotFound},
     };
@@ -52,7 +52,7 @@ TEST(File, FailedOpenFillsCauseAndExactName)
     CFileException error;
     CFile f;
     EXPECT_FALSE(f.Open(P(dir.File("nofolder/x.woff")), CFile::modeCreate | CFile::modeWrite, &error));
-    EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+    EXPECT_EQ(error.m_cause, CFileException::badPath);
 }
 
 TEST(File, CreatingReplacesOnlyWhenComplete)

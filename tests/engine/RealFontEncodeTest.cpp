@@ -1,0 +1,166 @@
+// The encoder on real fonts, checked by independent tools: the browsers' sanitizer accepts the
+// output, the reference WOFF decoder gives back every table byte for byte, and every table is
+// stored exactly as zlib level 9 packs it (or as it is, when that is not shorter).
+#include "Builders.h"
+#include "Responder.h"
+#include "WOFF.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <zlib.h>
+
+using namespace enginetest;
+using testfonts::Be16;
+using testfonts::Be32;
+using testfonts::Quote;
+
+using testfonts::TempDir;
+
+namespace {
+
+using TableMap = std::map<std::string, Bytes>;
+
+// The tables of the sfnt starting at start (the first of each tag), read without the engine.
+TableMap TablesOf(const Bytes& file, size_t start)
+{
+    TableMap tables;
+    const size_t n = Be16(file, start + 4);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t rec = start + 12 + 16 * i;
+        const std::string tag(file.begin() + long(rec), file.begin() + long(rec) + 4);
+        const size_t offset = Be32(file, rec + 8), length = Be32(file, rec + 12);
+        EXPECT_LE(offset + length, file.size()) << tag;
+        if (!tables.count(tag) && offset + length <= file.size())
+            tables[tag] = Bytes(file.begin() + long(offset), file.begin() + long(offset + length));
+    }
+    return tables;
+}
+
+size_t ZlibBest(const Bytes& data)
+{
+    uLongf length = compressBound(data.size());
+    Bytes packed(length);
+    EXPECT_EQ(compress2(packed.data(), &length, data.data(), data.size(), 9), Z_OK);
+    return length;
+}
+
+struct Source {
+    const char* name;
+    const char* path;
+    int member;  // -1 for a single font
+};
+
+void PrintTo(const Source& source, std::ostream* os) { *os << source.name; }
+
+class RealFontEncode : public ::testing::TestWithParam<Source> {};
+
+TEST_P(RealFontEncode, ToolsAcceptTheOutputAndGetEveryTableBack)
+{
+    const Source source = GetParam();
+    if (!testfonts::Exists(source.path)) GTEST_SKIP() << source.path << " is not installed";
+    ScriptedResponder responder;
+    TempDir dir;
+
+    CFile file;
+    ASSERT_TRUE(file.Open(CString::FromUtf8(source.path), CFile::modeRead));
+    CWOFF woff(&file, TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    if (source.member >= 0) {
+        ASSERT_TRUE(woff.m_bTTC);
+        woff.ReadTTCHeader(&file);
+        ASSERT_GT(woff.m_ttcHeader.numFonts, DWORD(source.member));
+        woff.m_nFontNumber = source.member;
+    }
+    CMemFile out;
+    ASSERT_TRUE(woff.EncodeWOFF(&out, nullptr, 0));
+    EXPECT_TRUE(responder.Boxes().empty());
+    const Bytes woffBytes = Contents(out);
+    const std::string woffPath = dir.File("out.woff");
+    testfonts::WriteFile(woffPath, woffBytes);
+
+    // The source as the sanitizer would see it: the font itself, or fontTools' copy of the member.
+    const Bytes sourceBytes = testfonts::ReadFile(source.path);
+    std::string plainSource = source.path;
+    if (source.member >= 0) {
+        plainSource = dir.File("member.otf");
+        const auto extract = testfonts::Run("/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTFont; "
+                                 "TTFont(sys.argv[1], fontNumber=int(sys.argv[2]), lazy=True).save(sys.argv[3])' " +
+                                 Quote(source.path) + " " + std::to_string(source.member) + " " + Quote(plainSource));
+        ASSERT_EQ(extract.exitCode, 0) << extract.output;
+    }
+    if (testfonts::Run("ots-sanitize " + Quote(plainSource) + " " + Quote(dir.File("s1"))).exitCode == 0) {
+        const auto ots = testfonts::Run("ots-sanitize " + Quote(woffPath) + " " + Quote(dir.File("s2")));
+        EXPECT_EQ(ots.exitCode, 0) << ots.output;
+    }
+
+    const std::string decodedPath = dir.File("decoded.otf");
+    const auto decode = testfonts::Run("(woff2sfnt " + Quote(woffPath) + " > " + Quote(decodedPath) + ")");
+    ASSERT_EQ(decode.exitCode, 0) << decode.output;
+    const size_t start = source.member >= 0 ? Be32(sourceBytes, 12 + 4 * size_t(source.member)) : 0;
+    TableMap expected = TablesOf(sourceBytes, start);
+    expected.erase("DSIG");
+    TableMap decoded = TablesOf(testfonts::ReadFile(decodedPath), 0);
+    EXPECT_EQ(decoded.count("DSIG"), 0u);
+    ASSERT_EQ(decoded.size(), expected.size());
+    for (auto& [tag, bytes] : expected) {
+        ASSERT_TRUE(decoded.count(tag)) << tag;
+        Bytes& got = decoded[tag];
+        if (tag == "head") {
+            ASSERT_GE(bytes.size(), 12u);
+            std::fill(bytes.begin() + 8, bytes.begin() + 12, 0);
+            std::fill(got.begin() + 8, got.begin() + 12, 0);
+        }
+        EXPECT_TRUE(got == bytes) << tag << " differs";
+    }
+
+    // Every table stored as zlib level 9 gives it, or as it is when that is not shorter.
+    ASSERT_EQ(Be16(woffBytes, 12), expected.size());
+    TableMap originals = TablesOf(sourceBytes, start);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const size_t rec = 44 + 20 * i;
+        const std::string tag(woffBytes.begin() + long(rec), woffBytes.begin() + long(rec) + 4);
+        const Bytes& original = originals[tag];
+        const size_t packed = ZlibBest(original);
+        EXPECT_EQ(Be32(woffBytes, rec + 8), packed < original.size() ? packed : original.size()) << tag;
+        EXPECT_EQ(Be32(woffBytes, rec + 12), original.size()) << tag;
+    }
+    EXPECT_EQ(Be32(woffBytes, 8), woffBytes.size());
+}
+
+TEST(RealFontEncode, MetadataBlockComesBackFromTheReferenceDecoder)
+{
+    if (!testfonts::Exists(testfonts::kSmallTrueType)) GTEST_SKIP();
+    ScriptedResponder responder;
+    TempDir dir;
+    CFile file;
+    ASSERT_TRUE(file.Open(CString::FromUtf8(testfonts::kSmallTrueType), CFile::modeRead));
+    CWOFF woff(&file, TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\">\n"
+        "  <uniqueid id=\"org.example.fenwrap.test\"/>\n  <description><text lang=\"ja\">試験</text></description>\n"
+        "</metadata>\n";
+    Bytes meta(xml.begin(), xml.end());
+    CMemFile out;
+    ASSERT_TRUE(woff.EncodeWOFF(&out, meta.data(), UINT(meta.size())));
+    const std::string woffPath = dir.File("meta.woff");
+    testfonts::WriteFile(woffPath, Contents(out));
+    const auto extracted = testfonts::Run("(woff2sfnt -m " + Quote(woffPath) + " > " + Quote(dir.File("meta.xml")) + ")");
+    ASSERT_EQ(extracted.exitCode, 0) << extracted.output;
+    EXPECT_EQ(testfonts::ReadFile(dir.File("meta.xml")), meta);
+    const auto ots = testfonts::Run("ots-sanitize " + Quote(woffPath) + " " + Quote(dir.File("s")));
+    EXPECT_EQ(ots.exitCode, 0) << ots.output;
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, RealFontEncode,
+                         ::testing::Values(Source{"SmallTrueType", testfonts::kSmallTrueType, -1},
+                                           Source{"CffOtf", testfonts::kCffOtf, -1},
+                                           Source{"LargeCjkTrueType", testfonts::kLargeCjkTrueType, -1},
+                                           Source{"DsigTrueType", testfonts::kDsigTrueType, -1},
+                                           Source{"DsigCff", testfonts::kDsigCff, -1},
+                                           Source{"TrueTypeCollectionMember", testfonts::kTrueTypeCollection, 1},
+                                           Source{"CffCollectionMember", testfonts::kCffCollection, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
