@@ -50,11 +50,8 @@ CString DecodeMetaDataText(const BYTE* data, UINT length)
 
 CMetaDataDlg::CMetaDataDlg(CWnd*) : CDialog(IDD, nullptr) {}
 
-CMetaDataDlg::~CMetaDataDlg()
-{
-    m_fontMetaData.DeleteObject();
-    m_brushBack.DeleteObject();
-}
+// The members release the font, the field and the brush, in that order.
+CMetaDataDlg::~CMetaDataDlg() = default;
 
 void CMetaDataDlg::DoDataExchange(CDataExchange* pDX)
 {

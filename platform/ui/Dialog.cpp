@@ -3,8 +3,10 @@
 #include "WinApp.h"
 #include "WindowHandle.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace ui_detail {
 void SetLive(const WindowHandle* dialog, bool live);
@@ -35,20 +37,23 @@ UINT CtlColorKind(const WindowHandle& w)
 int MulDiv4(int value, int base) { return (value * base + (value >= 0 ? 2 : -2)) / 4; }
 int MulDiv8(int value, int base) { return (value * base + (value >= 0 ? 4 : -4)) / 8; }
 
-void DeliverPosted(CDialog& dialog)
+int DeliverPosted(CDialog& dialog)
 {
+    int delivered = 0;
     WindowHandle* w = dialog.m_hWnd;
     while (w && !dialog.IsEnded()) {
         PostedMessage m;
         {
             std::lock_guard lock(w->postedMutex);
-            if (w->posted.empty()) return;
+            if (w->posted.empty()) break;
             m = w->posted.front();
             w->posted.pop_front();
         }
+        ++delivered;
         ui_detail::Guarded([&] { dialog.SendMessage(m.message, m.wParam, m.lParam); });
         dialog.ApplyControlColors();
     }
+    return delivered;
 }
 
 } // namespace
@@ -198,11 +203,12 @@ bool CDialog::CreateWindows(bool onScreen)
         root->children.push_back(std::move(child));
     }
     root.release();
-    ui_detail::SetLive(m_hWnd, true);
     if (onScreen && !ui_detail::CreateOnScreen(*m_hWnd, *dialogTemplate)) {
         DestroyWindows();
         return false;
     }
+    // Only now may other threads post to it: its widgets exist.
+    ui_detail::SetLive(m_hWnd, true);
     return true;
 }
 
@@ -313,6 +319,14 @@ void CDialog::PressEscape()
 
 void CDialog::PressCloseBox() { PressEscape(); }
 
+void CDialog::PressHelpKey()
+{
+    CWinApp* app = AfxGetApp();
+    auto* target = app ? dynamic_cast<CDialog*>(app->m_pMainWnd) : nullptr;
+    if (!target || !target->m_hWnd) target = this;
+    target->RouteCommand(ID_HELP, BN_CLICKED);
+}
+
 void CDialog::PressEnter()
 {
     if (!m_hWnd) return;
@@ -355,6 +369,21 @@ void CDialog::DoubleClickListEntry(int id, int index)
     if (!(list->style & LBS_NOTIFY)) return;
     RouteCommand(id, LBN_SELCHANGE);
     RouteCommand(id, LBN_DBLCLK);
+}
+
+int CDialog::PumpPostedMessages(int waitMs)
+{
+    if (!m_hWnd || m_hWnd->peer) return 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+        {
+            std::lock_guard lock(m_hWnd->postedMutex);
+            if (!m_hWnd->posted.empty()) break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return DeliverPosted(*this);
 }
 
 CWnd* CDialog::GetFocusedControl() const

@@ -61,11 +61,16 @@ public:
     void PressEscape();
     void PressEnter();
     void PressCloseBox();
+    // F1 without Shift, Ctrl or Alt: the help command, sent to the main window when there is one.
+    void PressHelpKey();
     // A click on control id as the user would make it: nothing when it is disabled or hidden.
     void ClickButton(int id);
     void DoubleClickListEntry(int id, int index);
     BOOL IsEnded() const { return m_bEnded; }
     INT_PTR GetResult() const { return m_nModalResult; }
+    // Without a display: delivers the messages other threads posted, waiting up to waitMs for
+    // the first one; returns how many were delivered. On screen the event loop delivers them.
+    int PumpPostedMessages(int waitMs = 0);
     // The control with the focus, or nullptr.
     CWnd* GetFocusedControl() const;
 

@@ -199,6 +199,15 @@ public:
     }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_F1 && !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+            if (m_record.dialog) m_record.dialog->PressHelpKey();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+
     void closeEvent(QCloseEvent* event) override
     {
         if (m_record.dialog && !m_record.dialog->IsEnded()) m_record.dialog->PressCloseBox();
@@ -253,6 +262,22 @@ protected:
         }
         return QObject::eventFilter(watched, event);
     }
+};
+
+// Keeps the dialog's record of the focused control in step with the user's moves.
+class FocusTracker : public QObject {
+public:
+    FocusTracker(QObject* parent, WindowHandle& record) : QObject(parent), m_record(record) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) m_record.Dialog()->focus = &m_record;
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    WindowHandle& m_record;
 };
 
 QString StripMnemonic(const QString& text)
@@ -437,7 +462,10 @@ bool CreateOnScreen(WindowHandle& dialog, const DialogTemplate& t)
         const bool focusable = child->kind != ControlKind::Label && child->kind != ControlKind::GroupBox &&
                                child->kind != ControlKind::HorizontalLine && child->kind != ControlKind::Icon &&
                                child->kind != ControlKind::Placeholder;
-        if (focusable) w->setFocusPolicy((child->style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+        if (focusable) {
+            w->setFocusPolicy((child->style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+            w->installEventFilter(new FocusTracker(w, *child));
+        }
         else w->setFocusPolicy(Qt::NoFocus);
         if (child->kind == ControlKind::GroupBox) w->lower();
         child->peer = std::make_unique<ControlPeer>(w, w->font());

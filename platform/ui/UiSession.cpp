@@ -5,11 +5,15 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTranslator>
+
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +32,13 @@ int ShowMessageBox(const CString& text, UINT style, UINT)
     box.setWindowTitle(ToQ(AfxGetAppTitle()));
     box.setText(ToQ(text));
     box.setTextFormat(Qt::PlainText);
+    // Lines of a usual length stay whole, as in a desktop's message boxes; longer ones wrap.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        const QFontMetrics metrics(label->font());
+        int widest = 0;
+        for (const QString& line : ToQ(text).split(u'\n')) widest = std::max(widest, metrics.horizontalAdvance(line));
+        label->setMinimumWidth(std::min(widest + 2, 560));
+    }
     box.setWindowModality(box.parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
     switch (icon) {
     case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
@@ -72,11 +83,6 @@ int ShowMessageBox(const CString& text, UINT style, UINT)
 }
 
 } // namespace
-
-void InstallScreenMessageBoxes()
-{
-    SetMessageBoxPresenter(ShowMessageBox);
-}
 
 struct UiSession::Impl {
     std::unique_ptr<QApplication> app;

@@ -16,6 +16,3 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
-
-// Shows AfxMessageBox on screen from now on (UiSession does this).
-void InstallScreenMessageBoxes();

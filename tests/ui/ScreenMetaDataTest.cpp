@@ -142,6 +142,8 @@ TEST(ScreenMetaData, AltMOpensTheSaveDialogAndTheViewerStaysOpen)
             saving = files->acceptMode() == QFileDialog::AcceptSave;
             suffix = files->defaultSuffix();
             filters = files->nameFilters();
+            QTest::qWait(50);
+            files->grab().save(ScreenshotPath("save-dialog.png"));
             files->reject();
             WhenModalShown([](QWidget* again) { QTest::keyClick(again, Qt::Key_Return); });
         }, viewer);

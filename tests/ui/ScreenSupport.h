@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-// Runs action on the next modal window (other than skip) once it is visible, from the event
+// Runs action on the next modal window (other than skip) once it is visible and active, from the event
 // loop of the dialog that shows it.
 inline void WhenModalShown(std::function<void(QWidget*)> action, QWidget* skip = nullptr)
 {
@@ -18,6 +18,11 @@ inline void WhenModalShown(std::function<void(QWidget*)> action, QWidget* skip =
     QObject::connect(timer, &QTimer::timeout, [timer, action, skip] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || modal == skip || !modal->isVisible()) return;
+        // Keys reach a window only once it is active, as on a desktop.
+        if (!modal->isActiveWindow()) {
+            modal->activateWindow();
+            return;
+        }
         timer->stop();
         timer->deleteLater();
         action(modal);

@@ -47,6 +47,7 @@ public:
     int m_nDoubleClicks = 0;
     std::vector<WPARAM> m_posted;
     std::function<void()> m_throw;
+    bool m_bCloseOnInit = false;
     CStatic m_status;
 
 protected:
@@ -63,6 +64,10 @@ protected:
         list->AddString(u"二");
         list->AddString(u"三");
         CDialog::OnInitDialog();
+        if (m_bCloseOnInit) {
+            PostMessage(WM_CLOSE);
+            return FALSE;
+        }
         return TRUE;
     }
     afx_msg void OnCheck() { ++m_nClicks; }
@@ -196,6 +201,22 @@ TEST(DialogManager, HelpButtonShowsOnlyWhenTheApplicationServesHelp)
         return IDCANCEL;
     });
     EXPECT_EQ(app.m_nHelp, 1) << "the dialog passed the command on to the application";
+
+    RunDialog(dlg, [](CDialog& d) {
+        d.PressHelpKey();
+        return IDCANCEL;
+    });
+    EXPECT_EQ(app.m_nHelp, 2) << "F1";
+}
+
+TEST(DialogManager, CloseRequestedWhileOpeningCancelsBeforeTheUserSeesIt)
+{
+    ScriptedDialogResponder dialogs;
+    CTestDlg dlg;
+    dlg.m_bCloseOnInit = true;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_TRUE(dialogs.Dialogs().empty()) << "never handed to the user";
+    EXPECT_EQ(dlg.m_nIndex, -1);
 }
 
 TEST(DialogManager, ExceptionLeavingAHandlerIsReportedAndTheDialogGoesOn)
@@ -242,11 +263,14 @@ TEST(DialogManager, PostedMessagesArriveFromOtherThreadsAndNotAfterClosing)
     RunDialog(dlg, [&](CDialog& d) {
         handle = d.m_hWnd;
         std::thread worker([&] { EXPECT_TRUE(::PostMessageW(handle, WM_TEST_POSTED, 7, 0)); });
+        EXPECT_EQ(d.PumpPostedMessages(10000), 1);
         worker.join();
-        d.ClickButton(IDC_CHECK);  // the next dispatch delivers what was posted
+        EXPECT_EQ(d.PumpPostedMessages(0), 0);
+        ::PostMessageW(handle, WM_TEST_POSTED, 9, 0);
+        d.ClickButton(IDC_CHECK);  // any dispatch also delivers what was posted
         return IDCANCEL;
     });
-    EXPECT_EQ(dlg.m_posted, std::vector<WPARAM>{7});
+    EXPECT_EQ(dlg.m_posted, (std::vector<WPARAM>{7, 9}));
     EXPECT_FALSE(::PostMessageW(handle, WM_TEST_POSTED, 8, 0));
 }
 
