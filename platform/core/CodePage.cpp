@@ -109,7 +109,7 @@ BOOL SetThreadLocale(LCID locale) { t_locale = locale; return TRUE; }
 DWORD GetLastError() { return t_lastError; }
 void SetLastError(DWORD error) { t_lastError = error; }
 
-int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR src, int srcLength, LPSTR dst, int dstSize,
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLength, LPSTR dst, int dstSize,
                         LPCSTR defaultChar, LPBOOL usedDefaultChar)
 {
     if (usedDefaultChar) *usedDefaultChar = FALSE;
@@ -130,9 +130,11 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR src, int srcLeng
     }
     const std::string fallback = defaultChar && *defaultChar ? std::string(defaultChar, IsLeadByte932(static_cast<unsigned char>(*defaultChar)) && defaultChar[1] ? 2 : 1) : std::string("?");
     Converter& conv = ToCodePage(cp);
+    Converter& back = FromCodePage(cp);
+    const bool exactOnly = flags & WC_NO_BEST_FIT_CHARS;
     // Convert one character (a surrogate pair counts as one) at a time, so that a character
     // without a form becomes the default character and the rest is unaffected.
-    std::string piece;
+    std::string piece, again;
     for (size_t i = 0; i < length;) {
         size_t n = 1;
         if (src[i] >= 0xD800 && src[i] < 0xDC00 && i + 1 < length && src[i + 1] >= 0xDC00 && src[i + 1] < 0xE000) n = 2;
@@ -141,7 +143,13 @@ int WideCharToMultiByte(UINT codePage, DWORD /*flags*/, LPCWSTR src, int srcLeng
             le[2 * k] = static_cast<char>(src[i + k] & 0xFF);
             le[2 * k + 1] = static_cast<char>(src[i + k] >> 8);
         }
-        if (conv.Ok() && conv.Convert(le, 2 * n, piece) && !piece.empty()) {
+        bool mapped = conv.Ok() && conv.Convert(le, 2 * n, piece) && !piece.empty();
+        // Without best fit, only a form that converts back to the same character counts:
+        // iconv's table maps U+00A5 to '\\' and U+2014 to the code of U+2015, which the
+        // code page itself does not.
+        if (mapped && exactOnly)
+            mapped = back.Ok() && back.Convert(piece.data(), piece.size(), again) && again == std::string(le, 2 * n);
+        if (mapped) {
             out += piece;
         } else {
             out += fallback;

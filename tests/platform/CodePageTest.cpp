@@ -21,6 +21,12 @@ TEST(CodePage, UnmappableCharacterReportsDefault)
     BOOL usedDefault = FALSE;
     WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, e, 1, out, 2, nullptr, &usedDefault);
     EXPECT_TRUE(usedDefault);
+    // Forms that exist only as best fits are refused too.
+    for (char16_t c : {u'\u00A5', u'\u2014', u'\u301C', u'\u00AC'}) {
+        usedDefault = FALSE;
+        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &c, 1, out, 2, nullptr, &usedDefault);
+        EXPECT_TRUE(usedDefault) << int(c);
+    }
     const char16_t lone[] = {0xD800};
     usedDefault = FALSE;
     WideCharToMultiByte(932, 0, lone, 1, out, 2, nullptr, &usedDefault);

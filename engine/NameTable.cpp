@@ -1,0 +1,80 @@
+// The 'name' table of the selected font, as the collection font picker lists it, and the
+// conversion of its big-endian UTF-16 strings to Shift-JIS.
+#include "CodePage.h"
+#include "FileIO.h"
+#include "WOFF.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr size_t kNameHeaderSize = 6;
+constexpr size_t kNameRecordSize = 12;
+constexpr WORD kStringBufferSize = 512;
+
+void ParseNameRecord(FieldReader& reader, NameRecord& record)
+{
+    reader.U16(record.platformID);
+    reader.U16(record.encodingID);
+    reader.U16(record.languageID);
+    reader.U16(record.nameID);
+    reader.U16(record.length);
+    reader.U16(record.offset);
+}
+
+} // namespace
+
+void CWOFF::ReadNameTable(CFile* file)
+{
+    // Without a 'name' table the table read for an earlier font stays, as the picker expects.
+    if (m_nNameIndex < 0 || m_nNameIndex >= m_sfntDirectory.GetSize()) return;
+    FreeNameTable();
+
+    const DWORD tableOffset = m_sfntDirectory[m_nNameIndex].offset;
+    file->Seek(tableOffset, CFile::begin);
+    ReadFields(file, kNameHeaderSize, [&](FieldReader& reader) {
+        reader.U16(m_nameTable.format);
+        reader.U16(m_nameTable.count);
+        reader.U16(m_nameTable.stringOffset);
+    });
+
+    // Records wholly past the end of the file are not made up: count comes down to the records
+    // the file holds (one cut short counts, with the fields it lacks left zero), so a count the
+    // file only claims costs no string buffers.
+    const std::vector<BYTE> block = ReadBlock(file, kNameRecordSize * m_nameTable.count);
+    const WORD held = static_cast<WORD>(
+        std::min<size_t>((block.size() + kNameRecordSize - 1) / kNameRecordSize, m_nameTable.count));
+    m_nameTable.count = 0;
+    m_nameTable.pNameRecords = EngineNew<NameRecord>(held);
+    m_nameTable.ppStrings = EngineNew<BYTE*>(held);
+    m_nameTable.count = held;
+    FieldReader reader(block.data(), block.size());
+    for (WORD i = 0; i < held; ++i) ParseNameRecord(reader, m_nameTable.pNameRecords[i]);
+    if (reader.Cut()) ShowReadError();
+
+    const ULONGLONG storage = ULONGLONG(tableOffset) + m_nameTable.stringOffset;
+    for (WORD i = 0; i < held; ++i) {
+        NameRecord& record = m_nameTable.pNameRecords[i];
+        // Zeroed, so that whatever the file does not supply reads as zeros.
+        m_nameTable.ppStrings[i] = EngineNew<BYTE>(kStringBufferSize);
+        record.length = std::min(record.length, kStringBufferSize);
+        file->Seek(LONGLONG(storage + record.offset), CFile::begin);
+        file->Read(m_nameTable.ppStrings[i], record.length);
+    }
+}
+
+int ConvertUTF16BEToShiftJIS(const BYTE* src, BYTE* dst, int nChars)
+{
+    int written = 0;
+    for (int i = 0; i < nChars; ++i) {
+        // One unit at a time: a surrogate pair is never combined, and each half is dropped.
+        const WCHAR unit = static_cast<WCHAR>((src[2 * i] << 8) | src[2 * i + 1]);
+        char bytes[2];
+        BOOL usedDefault = FALSE;
+        const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &unit, 1, bytes, sizeof bytes, nullptr, &usedDefault);
+        if (n <= 0 || usedDefault) continue;
+        std::copy(bytes, bytes + n, dst + written);
+        written += n;
+    }
+    return written;
+}

@@ -1,0 +1,37 @@
+// The WOFF2 metadata display: the brotli-compressed metadata block of a WOFF2 file shown in the
+// metadata viewer before the file is decoded.
+#include "EngineMessages.h"
+#include "FileIO.h"
+#include "MessageBox.h"
+#include "MetaDataViewer.h"
+#include "SfntWriter.h"
+#include "WOFF.h"
+
+#include <brotli/decode.h>
+
+BOOL CWOFF::ShowWOFF2MetaData()
+{
+    ReadWOFF2Header(m_pFile);
+    const DWORD metaLength = m_woffHeader.metaLength;
+    const DWORD metaOrigLength = m_woffHeader.metaOrigLength;
+    if (metaLength == 0) return TRUE;
+    if (ULONGLONG(m_woffHeader.metaOffset) + metaLength > m_pFile->GetLength() ||
+        !PlausibleExpansion(metaOrigLength, metaLength, kMaxMetaDataSize, kMaxBrotliRatio)) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    std::unique_ptr<BYTE[]> packed = AllocBuffer(metaLength);
+    m_pFile->Seek(m_woffHeader.metaOffset, CFile::begin);
+    if (m_pFile->Read(packed.get(), metaLength) != metaLength) {
+        AfxMessageBox(kMsgWOFFBroken);
+        return FALSE;
+    }
+    // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
+    std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(metaOrigLength ? metaOrigLength : 1));
+    size_t length = metaOrigLength;
+    if (BrotliDecoderDecompress(metaLength, packed.get(), &length, text.get()) != BROTLI_DECODER_RESULT_SUCCESS ||
+        length != metaOrigLength)
+        AfxMessageBox(kMsgMetaDataExpandFailed);
+    packed.reset();
+    return RunMetaDataViewer(text.get(), metaOrigLength) == IDOK;
+}
