@@ -42,14 +42,15 @@ bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fi
 }
 
 // The table's checksum; the "head" table's leaves out its checkSumAdjustment (bytes 8 to 11, in
-// the first piece), which the collection's own checksum may or may not have counted.
+// the first piece), which the collection's own checksum may or may not have counted. A second
+// "head" too short to hold one has nothing to leave out: its checksum is that of its bytes.
 bool FreshChecksum(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer, DWORD& sum)
 {
     sum = 0;
     const bool head = TagIs(entry.tag, "head");
     return ForEachPiece(file, entry.offset, entry.length, buffer, [&](const BYTE* data, DWORD n, DWORD at) {
         sum += CalcTableChecksum(data, n);
-        if (head && at == 0) sum -= GetBe32(data + 8);
+        if (head && at == 0 && n >= 12) sum -= GetBe32(data + 8);
     });
 }
 
