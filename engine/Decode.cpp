@@ -33,12 +33,15 @@ bool InFile(CFile* file, DWORD offset, DWORD length)
     return ULONGLONG(offset) + length <= file->GetLength();
 }
 
-// What is checked of the WOFF directory before any table is read: a "head" table long enough
+// What is checked of the WOFF directory before any table is read: the whole directory in the
+// file (the reader keeps an entry that the file ends inside, its missing fields repeating the
+// entry before, which would make up a table), a "head" table long enough
 // to hold its checkSumAdjustment, no tag twice (table data is found by tag, so a second entry
 // could only repeat the first one's bytes under its own length), stored data that the file can
 // hold (WOFF tables do not overlap), and an output of plausible size.
-bool DirectoryIsSound(const CWOFFDirectory& directory, ULONGLONG fileLength)
+bool DirectoryIsSound(const CWOFFDirectory& directory, WORD numTables, ULONGLONG fileLength)
 {
+    if (kWOFFHeaderSize + kWOFFEntrySize * ULONGLONG(numTables) > fileLength) return false;
     bool head = false;
     ULONGLONG stored = 0, output = 0;
     std::unordered_set<DWORD> tags;
@@ -155,7 +158,7 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
     m_woffDirectory.RemoveAll();
     ReadWOFFTableDirectory(m_pFile);
     if (!ShowWOFFMetaData(m_pFile, m_woffHeader)) return FALSE;
-    if (!DirectoryIsSound(m_woffDirectory, m_pFile->GetLength())) {
+    if (!DirectoryIsSound(m_woffDirectory, m_woffHeader.numTables, m_pFile->GetLength())) {
         AfxMessageBox(kMsgWOFFBroken);
         return FALSE;
     }

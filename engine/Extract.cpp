@@ -20,14 +20,18 @@ const char* const kCffOrder[] = {"head", "hhea", "maxp", "OS/2", "name", "cmap",
 // but a directory naming its file many times over is damaged or hostile.
 constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
 
-// What is checked before anything is read or written: the directory is whole, it has a "head"
+// What is checked before anything is read or written: the directory is whole (every entry's 16
+// bytes are in the file: the reader keeps an entry that the file ends inside, with the missing
+// fields of the entry before, which would make up a table), it has a "head"
 // table that holds a checkSumAdjustment, every table lies within the file, and the tables
 // together name the file's bytes only a few times over, so that a directory pointing many
 // entries at one large range cannot make the output or the work grow out of proportion to the
 // file. Also returns the longest table, for the one buffer the copy needs.
-bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fileLength, DWORD& longest)
+bool MemberIsSound(const CSfntDirectory& directory, DWORD start, WORD numTables, ULONGLONG fileLength,
+                   DWORD& longest)
 {
     if (directory.GetSize() != numTables) return false;
+    if (ULONGLONG(start) + kOffsetTableSize + kSfntEntrySize * ULONGLONG(numTables) > fileLength) return false;
     const INT_PTR head = FindHead(directory);
     if (head < 0 || directory[head].length < 12) return false;
     ULONGLONG total = 0, padded = 0;
@@ -42,14 +46,15 @@ bool MemberIsSound(const CSfntDirectory& directory, WORD numTables, ULONGLONG fi
 }
 
 // The table's checksum; the "head" table's leaves out its checkSumAdjustment (bytes 8 to 11, in
-// the first piece), which the collection's own checksum may or may not have counted.
+// the first piece), which the collection's own checksum may or may not have counted. A second
+// "head" too short to hold one has nothing to leave out: its checksum is that of its bytes.
 bool FreshChecksum(CFile* file, const sfnt_DirectoryEntry& entry, BYTE* buffer, DWORD& sum)
 {
     sum = 0;
     const bool head = TagIs(entry.tag, "head");
     return ForEachPiece(file, entry.offset, entry.length, buffer, [&](const BYTE* data, DWORD n, DWORD at) {
         sum += CalcTableChecksum(data, n);
-        if (head && at == 0) sum -= GetBe32(data + 8);
+        if (head && at == 0 && n >= 12) sum -= GetBe32(data + 8);
     });
 }
 
@@ -65,7 +70,7 @@ BOOL CWOFF::ExtractFont(CFile* out)
         ReadTableDirectory(m_pFile);
     }
     DWORD longest = 0;
-    if (!member || !MemberIsSound(m_sfntDirectory, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
+    if (!member || !MemberIsSound(m_sfntDirectory, start, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
         AfxMessageBox(kMsgFontBroken);
         return FALSE;
     }

@@ -1,0 +1,70 @@
+// What every harness shares: message boxes answered and checked, dialogs answered, the input
+// held as a memory file, and the rule that nothing may leave an engine operation but its
+// result.
+#pragma once
+
+#include "File.h"
+#include "Types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+// Installs, once, a message box presenter that answers every box as the user pressing OK (or
+// Yes) would, and aborts on a text that is not one of the messages the readers may show: a
+// garbled or unexpected box is a fault too. Returns the number of boxes shown so far.
+void AnswerMessageBoxes();
+size_t BoxesShown();
+void AllowMessage(const char16_t* text);
+
+// The input as the engine receives it: an open file it can seek and read.
+class InputFile {
+public:
+    InputFile(const uint8_t* data, size_t size);
+    CMemFile& File() { return m_file; }
+
+private:
+    CMemFile m_file;
+};
+
+// Reads one byte of the input as a choice and steps past it; 0 when the input is spent.
+class Chooser {
+public:
+    Chooser(const uint8_t*& data, size_t& size) : m_data(data), m_size(size) {}
+    uint8_t Byte();
+    uint32_t Bits32();
+
+private:
+    const uint8_t*& m_data;
+    size_t& m_size;
+};
+
+// Aborts with text: a property every run must keep was broken.
+[[noreturn]] void Fail(const char* text);
+inline void Check(bool condition, const char* text)
+{
+    if (!condition) Fail(text);
+}
+
+// Runs an engine operation and aborts if anything but its result leaves it: a file or memory
+// exception out of a memory file, or an array index out of range, is a fault in the reader.
+template <typename F>
+auto Guarded(F&& operation) -> decltype(operation())
+{
+    try {
+        return operation();
+    } catch (CException* e) {
+        const std::string text = e->GetErrorText().ToUtf8();
+        e->Delete();
+        Fail(("exception left the operation: " + text).c_str());
+    } catch (const std::exception& e) {
+        Fail((std::string("exception left the operation: ") + e.what()).c_str());
+    }
+}
+
+} // namespace fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

@@ -1,0 +1,103 @@
+// The metadata viewer on an arbitrary block: the text decoding alone, checked against a
+// decoding of our own, and the whole dialog run without a display and answered "変換開始",
+// whose field must show that text up to its first NUL. The input is the block.
+#include "Dialog.h"
+#include "FuzzSupport.h"
+#include "MetaDataDlg.h"
+
+#include <string>
+
+namespace {
+
+std::u16string Utf16(const uint8_t* data, size_t size, bool bigEndian)
+{
+    std::u16string text(size / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const uint8_t lo = data[2 * i + (bigEndian ? 1 : 0)];
+        const uint8_t hi = data[2 * i + (bigEndian ? 0 : 1)];
+        text[i] = static_cast<char16_t>(lo | (hi << 8));
+    }
+    return text;
+}
+
+// Strict UTF-8 to UTF-16; false on any malformed, overlong or surrogate sequence, where the
+// platform's decoder substitutes and only the length can be checked.
+bool StrictUtf8(const uint8_t* data, size_t size, std::u16string& out)
+{
+    for (size_t i = 0; i < size;) {
+        const uint8_t b = data[i];
+        uint32_t cp;
+        size_t n;
+        if (b < 0x80) { cp = b; n = 1; }
+        else if (b >= 0xC2 && b < 0xE0) { cp = b & 0x1F; n = 2; }
+        else if (b >= 0xE0 && b < 0xF0) { cp = b & 0x0F; n = 3; }
+        else if (b >= 0xF0 && b < 0xF5) { cp = b & 0x07; n = 4; }
+        else return false;
+        if (i + n > size) return false;
+        for (size_t k = 1; k < n; ++k) {
+            if ((data[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (data[i + k] & 0x3F);
+        }
+        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp < 0xE000)) return false;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += n;
+    }
+    return true;
+}
+
+void CheckDecoding(const uint8_t* data, size_t size, const std::u16string& text)
+{
+    if (size < 2) {
+        fuzz::Check(text.empty(), "text from fewer than two bytes");
+        return;
+    }
+    const uint8_t b0 = data[0], b1 = data[1];
+    if (b0 == 0xFF && b1 == 0xFE) return fuzz::Check(text == Utf16(data, size, false), "UTF-16LE with mark misread");
+    if ((b0 == 0xFE && b1 == 0xFF) || b0 == 0) return fuzz::Check(text == Utf16(data, size, true), "UTF-16BE misread");
+    if (b1 == 0) return fuzz::Check(text == Utf16(data, size, false), "UTF-16LE misread");
+    std::u16string expected;
+    if (StrictUtf8(data, size, expected))
+        fuzz::Check(text == expected, "valid UTF-8 misread");
+    else
+        fuzz::Check(text.size() <= size, "more units than bytes from UTF-8");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::AnswerMessageBoxes();
+    // The block is handed over as its own allocation, so that any read past it is caught.
+    const std::vector<BYTE> block(data, data + size);
+    const std::u16string text = fuzz::Guarded([&] { return DecodeMetaDataText(block.data(), static_cast<UINT>(size)).Str(); });
+    CheckDecoding(data, size, text);
+
+    // The field is read while the dialog is open: its windows go with it.
+    static std::u16string shown;
+    static const bool presenterInstalled = [] {
+        SetDialogPresenter([](CDialog& dialog) -> INT_PTR {
+            CString fieldText;
+            dialog.GetDlgItem(IDC_EDIT_METADATA)->GetWindowText(fieldText);
+            shown = fieldText.Str();
+            dialog.ClickButton(IDOK);
+            return IDOK;
+        });
+        return true;
+    }();
+    (void)presenterInstalled;
+    shown.clear();
+    const INT_PTR result = fuzz::Guarded([&] {
+        CMetaDataDlg viewer(nullptr);
+        viewer.m_pMetaData = block.data();
+        viewer.m_nMetaDataLength = static_cast<UINT>(size);
+        return viewer.DoModal();
+    });
+    fuzz::Check(result == IDOK, "the viewer did not end with its start button");
+    fuzz::Check(shown == text.substr(0, text.find(u'\0')), "the field shows other than the decoded text");
+    return 0;
+}

@@ -1,0 +1,52 @@
+// The WOFF2 metadata display on any file that begins as a WOFF2 file. The input is the file.
+// A viewer must be given exactly what the block decompresses to (or zeros where brotli gave
+// nothing), and a refusal must come with the damaged-file message.
+#include "FuzzDialogs.h"
+#include "FuzzSupport.h"
+#include "WOFF.h"
+
+#include <brotli/decode.h>
+#include <cstring>
+
+namespace {
+
+uint32_t Be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzz::AnswerMessageBoxes();
+    fuzz::ViewerRecord& viewers = fuzz::AnswerViewers();
+    fuzz::ResetViewers();
+    fuzz::InputFile input(data, size);
+    const size_t boxesBefore = fuzz::BoxesShown();
+    BOOL result = FALSE;
+    fuzz::Guarded([&] {
+        CWOFF woff(&input.File(), FALSE);
+        woff.CheckFileType();
+        if (!woff.m_bWOFF2) return;
+        result = woff.ShowWOFF2MetaData();
+        fuzz::Check(result || fuzz::BoxesShown() > boxesBefore, "refused without a message");
+    });
+    if (size < 48 || std::memcmp(data, "wOF2", 4) != 0) return 0;
+
+    const uint32_t metaOffset = Be32(data + 28), metaLength = Be32(data + 32), metaOrigLength = Be32(data + 36);
+    if (metaLength == 0) {
+        fuzz::Check(result && viewers.shown == 0, "a file without metadata was not let through");
+        return 0;
+    }
+    if (viewers.shown == 0) return 0;
+    fuzz::Check(viewers.shown == 1 && result, "viewer answered OK but the display refused");
+    fuzz::Check(uint64_t(metaOffset) + metaLength <= size, "viewer shown for a block outside the file");
+    fuzz::Check(viewers.block.size() == metaOrigLength, "viewer given other than metaOrigLength bytes");
+    std::vector<uint8_t> expected(metaOrigLength);
+    size_t length = metaOrigLength;
+    if (BrotliDecoderDecompress(metaLength, data + metaOffset, &length, expected.data()) == BROTLI_DECODER_RESULT_SUCCESS &&
+        length == metaOrigLength)
+        fuzz::Check(viewers.block == expected, "viewer shown other than the decompressed block");
+    return 0;
+}
