@@ -76,9 +76,12 @@ BOOL CFenwrapDlg::OnInitDialog()
     m_editMeta.SubclassDlgItem(IDC_EDIT_METADATA_FILE, this);
 
     {
-        WCHAR path[260];
-        const DWORD length = GetModuleFileNameW(AfxGetInstanceHandle(), path, 260);
-        if (length == 0 || length >= 260) path[0] = 0;
+        // Room for any path the system allows: a program installed deep in the folder tree
+        // still finds its own file, and so its version.
+        constexpr DWORD kPathChars = 4096;
+        WCHAR path[kPathChars];
+        const DWORD length = GetModuleFileNameW(AfxGetInstanceHandle(), path, kPathChars);
+        if (length == 0 || length >= kPathChars) path[0] = 0;
         CVersionInfo versionInfo;
         versionInfo.Load(path);
         const CString version = versionInfo.GetFileVersionString();

@@ -43,6 +43,24 @@ TEST_F(MainWindow, CaptionCarriesTheVersionAndTheStatusLineStartsEmpty)
     });
 }
 
+TEST(MainWindowDeep, CaptionKeepsTheVersionWhenTheProgramLiesDeepInTheFolderTree)
+{
+    // This test program, copied under a path far longer than 260 characters, runs the
+    // caption test again there.
+    testfonts::TempDir dir;
+    std::string folder = dir.Path();
+    for (int i = 0; i < 8; ++i) folder += "/" + std::string(40, static_cast<char>('a' + i));
+    std::filesystem::create_directories(folder);
+    const std::string copy = folder + "/app_tests";
+    std::filesystem::copy_file("/proc/self/exe", copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    ASSERT_GT(copy.size(), 300u);
+    const testfonts::ToolResult run =
+        testfonts::Run(testfonts::Quote(copy) + " --gtest_filter=MainWindow.CaptionCarriesTheVersionAndTheStatusLineStartsEmpty");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("[  PASSED  ] 1 test"), std::string::npos) << run.output;
+}
+
 TEST_F(MainWindow, FirstStartShowsTheTemplateAndTheEndWritesAllSevenValues)
 {
     EXPECT_EQ(RunMainWindow([](CFenwrapDlg& d) {
