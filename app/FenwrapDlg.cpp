@@ -115,44 +115,53 @@ void CFenwrapDlg::CreateAdvertisementPanel()
     view->Navigate(address, 0, nullptr, nullptr, nullptr, 0);
 }
 
+namespace {
+
+// The seven remembered options, in the order they are read and written: a check box stored as
+// a DWORD, or a field stored as a string.
+struct StoredOption {
+    const char16_t* name;
+    int id;
+    bool isCheck;
+};
+constexpr StoredOption kStoredOptions[] = {
+    {u"bAddMetaData", IDC_CHECK_METADATA, true},
+    {u"MetaDataFilePath", IDC_EDIT_METADATA_FILE, false},
+    {u"bMakeWOFF2", IDC_CHECK_WOFF2, true},
+    {u"bMakeEOTFile", IDC_CHECK_EOT, true},
+    {u"bMakeSampleHtml", IDC_CHECK_SAMPLE_HTML, true},
+    {u"bAddSrcFontToHtml", IDC_CHECK_ADD_SRC_FONT, true},
+    {u"SampleString", IDC_EDIT_SAMPLE_STRING, false},
+};
+
+} // namespace
+
 void CFenwrapDlg::LoadOptions()
 {
-    auto loadCheck = [this](const char16_t* name, int id) {
-        DWORD value = 0;
-        GetRegDWORD(name, &value);
-        if (value != 0) SendDlgItemMessage(id, BM_SETCHECK, BST_CHECKED);
-    };
-    auto loadText = [this](const char16_t* name, int id) {
-        CString text;
-        GetRegString(name, text);
-        SetDlgItemText(id, text);
-    };
-    loadCheck(u"bAddMetaData", IDC_CHECK_METADATA);
-    loadText(u"MetaDataFilePath", IDC_EDIT_METADATA_FILE);
-    loadCheck(u"bMakeWOFF2", IDC_CHECK_WOFF2);
-    loadCheck(u"bMakeEOTFile", IDC_CHECK_EOT);
-    loadCheck(u"bMakeSampleHtml", IDC_CHECK_SAMPLE_HTML);
-    loadCheck(u"bAddSrcFontToHtml", IDC_CHECK_ADD_SRC_FONT);
-    loadText(u"SampleString", IDC_EDIT_SAMPLE_STRING);
+    for (const auto& option : kStoredOptions) {
+        if (option.isCheck) {
+            DWORD value = 0;
+            GetRegDWORD(option.name, &value);
+            if (value != 0) SendDlgItemMessage(option.id, BM_SETCHECK, BST_CHECKED);
+        } else {
+            CString text;
+            GetRegString(option.name, text);
+            SetDlgItemText(option.id, text);
+        }
+    }
 }
 
 void CFenwrapDlg::SaveOptions()
 {
-    auto saveCheck = [this](const char16_t* name, int id) {
-        SetRegDWORD(name, SendDlgItemMessage(id, BM_GETCHECK) == BST_CHECKED ? 1 : 0);
-    };
-    auto saveText = [this](const char16_t* name, int id) {
-        CString text;
-        GetDlgItemText(id, text);
-        SetRegString(name, text);
-    };
-    saveCheck(u"bAddMetaData", IDC_CHECK_METADATA);
-    saveText(u"MetaDataFilePath", IDC_EDIT_METADATA_FILE);
-    saveCheck(u"bMakeWOFF2", IDC_CHECK_WOFF2);
-    saveCheck(u"bMakeEOTFile", IDC_CHECK_EOT);
-    saveCheck(u"bMakeSampleHtml", IDC_CHECK_SAMPLE_HTML);
-    saveCheck(u"bAddSrcFontToHtml", IDC_CHECK_ADD_SRC_FONT);
-    saveText(u"SampleString", IDC_EDIT_SAMPLE_STRING);
+    for (const auto& option : kStoredOptions) {
+        if (option.isCheck) {
+            SetRegDWORD(option.name, SendDlgItemMessage(option.id, BM_GETCHECK) == BST_CHECKED ? 1 : 0);
+        } else {
+            CString text;
+            GetDlgItemText(option.id, text);
+            SetRegString(option.name, text);
+        }
+    }
 }
 
 void CFenwrapDlg::OnDestroy()
