@@ -351,6 +351,11 @@ QWidget* CreateWidget(WindowHandle& w, QWidget* parent, CDialog* dialog)
     case ControlKind::GroupBox: {
         auto* box = new QGroupBox(text, parent);
         box->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // The frame runs through the middle of the title, as the templates' layouts assume:
+        // the toolkit's own style puts it below the title, onto the controls placed under it.
+        box->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 0; margin-top: 0.5em; }"
+            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 5px; padding: 0 2px; }"));
         return box;
     }
     case ControlKind::Label:
@@ -489,6 +494,7 @@ bool CreateOnScreen(WindowHandle& dialog, const DialogTemplate& t)
             }
         }
     }
+    DecorateOnScreen(dialog, widget, widgets);
     return true;
 }
 

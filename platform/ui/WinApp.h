@@ -6,6 +6,8 @@
 
 #include <vector>
 
+class CCommandLineInfo;
+
 class CWinApp : public CCmdTarget {
 public:
     explicit CWinApp(LPCTSTR appName = nullptr);
@@ -16,6 +18,16 @@ public:
 
     // Help for the command ID_HELP: the main window's help.
     afx_msg void OnHelp();
+
+    // Start-up settings and the command line (AppSupport.cpp).
+    void SetRegistryKey(LPCTSTR company);
+    // Help requests go to the help file beside the executable: its path with ".CHM".
+    void EnableHtmlHelp();
+    void ParseCommandLine(CCommandLineInfo& info);
+    HICON LoadIcon(UINT id) const;
+    CString m_strRegistryKey;
+    CString m_strHelpFilePath;
+    LPCTSTR m_pszHelpFilePath = nullptr;
 
     CString m_strAppName;
     LPCTSTR m_pszAppName;

@@ -300,6 +300,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         if (w->isDialog && w->dialog) w->dialog->PressCloseBox();
         return 0;
+    case WM_SYSCOMMAND:
+        OnSysCommand(static_cast<UINT>(wParam), lParam);
+        return 0;
     default:
         break;
     }

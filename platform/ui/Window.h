@@ -12,6 +12,9 @@
 
 struct WindowHandle;
 using HWND = WindowHandle*;
+class CMenu;
+struct IconHandle;
+using HICON = const IconHandle*;
 
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
@@ -23,6 +26,7 @@ inline constexpr UINT WM_SETFONT = 0x0030;
 inline constexpr UINT WM_GETFONT = 0x0031;
 inline constexpr UINT WM_INITDIALOG = 0x0110;
 inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_SYSCOMMAND = 0x0112;
 inline constexpr UINT WM_CTLCOLOR = 0x0019;
 inline constexpr UINT WM_USER = 0x0400;
 
@@ -239,6 +243,14 @@ public:
     // Default colours: the system's (no brush).
     afx_msg HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
     afx_msg void OnDestroy() {}
+
+    // The system menu, the window's icons and its client area (Shell.cpp).
+    CMenu* GetSystemMenu(BOOL revert) const;
+    afx_msg void OnSysCommand(UINT id, LPARAM lParam);
+    HICON SetIcon(HICON icon, BOOL bigIcon);
+    BOOL IsIconic() const;
+    void GetClientRect(CRect* rect) const;
+    afx_msg void OnPaint() {}
 
     // Help for the main window's help command; nothing here.
     virtual void HtmlHelp(UINT_PTR data, UINT command = 0x000F);

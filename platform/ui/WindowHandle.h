@@ -12,7 +12,9 @@
 #include <vector>
 
 class CDialog;
+class QWidget;
 struct WindowHandle;
+struct WindowExtras;
 
 // What changed in a record, for the peer to show.
 enum class Aspect { Text, Enabled, Visible, Check, Items, Selection, Font, TabStops, Colors, Focus };
@@ -56,6 +58,8 @@ struct WindowHandle {
     CWnd* permanent = nullptr;             // the program's object bound to this window
     std::unique_ptr<CWnd> temporary;       // stands in when none is bound
     std::unique_ptr<WindowPeer> peer;
+    // System menu, icons, drop and link settings (Shell.cpp); shared so it may stay incomplete here.
+    std::shared_ptr<WindowExtras> extras;
 
     // Dialog only.
     CDialog* dialog = nullptr;
@@ -86,6 +90,9 @@ void EndOnScreen(WindowHandle& dialog, INT_PTR result);
 // Wakes the on-screen loop to deliver a posted message.
 void NotifyPosted(WindowHandle& dialog);
 bool HaveToolkit();
+// Gives the widgets of a dialog just put on screen what Shell.cpp adds: the system menu,
+// icons, dropped files and links.
+void DecorateOnScreen(WindowHandle& dialog, QWidget* dialogWidget, const std::vector<QWidget*>& controls);
 // Base units of the template's stand-in font.
 void MeasureDialogFont(WindowHandle& dialog, const DialogTemplate& dialogTemplate);
 

@@ -1,0 +1,48 @@
+// The program's only window: source and destination fields with their browse buttons, the
+// options for converting a font to WOFF, the start, quit and help buttons, the maker's link,
+// the red status line and the advertisement panel.
+#pragma once
+
+#include "Controls.h"
+#include "Dialog.h"
+#include "DropFileEdit.h"
+#include "Shell.h"
+
+class CFenwrapDlg : public CDialog {
+public:
+    explicit CFenwrapDlg(CWnd* pParent = nullptr);
+    ~CFenwrapDlg() override;
+
+    void HtmlHelp(UINT_PTR data, UINT command = HH_HELP_CONTEXT) override;
+
+    CString m_strInitialFile;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HICON OnQueryDragIcon();
+    afx_msg void OnBnClickedOk();
+    afx_msg void OnBnClickedBrowseSrc();
+    afx_msg void OnBnClickedBrowseDst();
+    afx_msg void OnDestroy();
+    afx_msg void OnBnClickedBrowseMeta();
+    afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor);
+
+    HICON m_hIcon;
+    CDropFileEdit m_editSrc;
+    CDropFileEdit m_editDst;
+    CDropFileEdit m_editMeta;
+    CStatic m_staticStatus;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    void CreateAdvertisementPanel();
+    void LoadOptions();
+    void SaveOptions();
+    // Runs a file dialog and puts the chosen path into field.
+    void Browse(CWnd& field, BOOL open, LPCTSTR defaultExt, DWORD flags, LPCTSTR filter, LPCTSTR title);
+};

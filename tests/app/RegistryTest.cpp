@@ -1,0 +1,285 @@
+#include "StoreFixture.h"
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+constexpr const char16_t* kPath = u"SOFTWARE\\Test\\App\\Settings";
+
+std::vector<BYTE> Bytes(std::initializer_list<int> values)
+{
+    std::vector<BYTE> out;
+    for (int v : values) out.push_back(static_cast<BYTE>(v));
+    return out;
+}
+
+class RegistryTest : public StoreTest {
+protected:
+    HKEY Create(const char16_t* path = kPath, REGSAM access = KEY_ALL_ACCESS)
+    {
+        HKEY key = nullptr;
+        DWORD disposition = 0;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key,
+                                  &disposition),
+                  ERROR_SUCCESS);
+        return key;
+    }
+    LSTATUS Open(HKEY& key, const char16_t* path = kPath, REGSAM access = KEY_READ)
+    {
+        return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access, &key);
+    }
+    // The value's type and bytes, read through a fresh handle.
+    bool Query(const char16_t* name, DWORD& type, std::vector<BYTE>& data, const char16_t* path = kPath)
+    {
+        HKEY key = nullptr;
+        if (Open(key, path) != ERROR_SUCCESS) return false;
+        DWORD size = 0;
+        bool ok = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
+        data.assign(size, 0);
+        if (ok) ok = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
+        RegCloseKey(key);
+        return ok;
+    }
+    void Set(HKEY key, const char16_t* name, DWORD type, const std::vector<BYTE>& data)
+    {
+        EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+    }
+};
+
+TEST_F(RegistryTest, ReadingAMissingStoreFindsNothingAndCreatesNothing)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_FALSE(testfonts::Exists(StoreFile()));
+}
+
+TEST_F(RegistryTest, CreatedKeysKeepEachValuesTypeAndBytesAcrossHandles)
+{
+    HKEY key = Create();
+    Set(key, u"dword", REG_DWORD, Bytes({1, 0, 0, 0}));
+    Set(key, u"text", REG_SZ, Bytes({'a', 0, 0x42, 0x30, 0, 0}));
+    Set(key, u"blob", REG_BINARY, Bytes({0, 0xFF, 0x0A, 0x09}));
+    Set(key, u"empty", REG_SZ, {});
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Query(u"dword", type, data));
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(data, Bytes({1, 0, 0, 0}));
+    ASSERT_TRUE(Query(u"TEXT", type, data));  // names ignore case
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(data, Bytes({'a', 0, 0x42, 0x30, 0, 0}));
+    ASSERT_TRUE(Query(u"blob", type, data));
+    EXPECT_EQ(data, Bytes({0, 0xFF, 0x0A, 0x09}));
+    ASSERT_TRUE(Query(u"empty", type, data));
+    EXPECT_TRUE(data.empty());
+    EXPECT_FALSE(Query(u"missing", type, data));
+
+    // Every key on the way was created, and paths ignore case too.
+    HKEY parent = nullptr;
+    EXPECT_EQ(Open(parent, u"software\\TEST"), ERROR_SUCCESS);
+    RegCloseKey(parent);
+    EXPECT_EQ(Open(parent, u"SOFTWARE\\Tes"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, CreatingAnExistingKeySaysSoAndKeepsItsValues)
+{
+    HKEY key = Create();
+    Set(key, u"v", REG_DWORD, Bytes({7, 0, 0, 0}));
+    RegCloseKey(key);
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    RegCloseKey(key);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Query(u"v", type, data));
+    EXPECT_EQ(data, Bytes({7, 0, 0, 0}));
+}
+
+TEST_F(RegistryTest, QueriesReportSizesAndLeaveSmallBuffersAlone)
+{
+    HKEY key = Create();
+    Set(key, u"v", REG_BINARY, Bytes({1, 2, 3, 4, 5, 6}));
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 6u);
+    BYTE small[4] = {9, 9, 9, 9};
+    size = sizeof small;
+    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, small, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 6u);
+    EXPECT_EQ(small[0], 9);
+    EXPECT_EQ(RegQueryValueExW(key, u"v", nullptr, nullptr, small, nullptr), ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, HandlesAllowOnlyWhatTheyWereOpenedFor)
+{
+    RegCloseKey(Create());
+    HKEY reader = nullptr;
+    ASSERT_EQ(Open(reader, kPath, KEY_READ), ERROR_SUCCESS);
+    const BYTE one[4] = {1, 0, 0, 0};
+    EXPECT_EQ(RegSetValueExW(reader, u"v", 0, REG_DWORD, one, 4), ERROR_ACCESS_DENIED);
+    HKEY writer = nullptr;
+    ASSERT_EQ(Open(writer, kPath, KEY_WRITE), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(writer, u"v", 0, REG_DWORD, one, 4), ERROR_SUCCESS);
+    DWORD size = 4;
+    BYTE out[4];
+    EXPECT_EQ(RegQueryValueExW(writer, u"v", nullptr, nullptr, out, &size), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegQueryValueExW(reader, u"v", nullptr, nullptr, out, &size), ERROR_SUCCESS);
+    RegCloseKey(reader);
+    RegCloseKey(writer);
+}
+
+TEST_F(RegistryTest, ForeignAndClosedHandlesAreRefused)
+{
+    HKEY key = Create();
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    HKEY bogus = reinterpret_cast<HKEY>(std::uintptr_t{0x1234});
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExW(bogus, u"v", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegSetValueExW(bogus, u"v", 0, REG_SZ, nullptr, 0), ERROR_INVALID_HANDLE);
+    HKEY out = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"a\\\\b", 0, KEY_READ, &out), ERROR_BADKEY);
+}
+
+TEST_F(RegistryTest, NamesWithAnyCharactersSurviveTheFile)
+{
+    const char16_t* path = u"SOFTWARE\\[odd] key %41\\\u65e5\u672c";
+    HKEY key = Create(path);
+    const char16_t* names[] = {u"tab\there", u"line\nbreak", u"[bracket]", u"per%cent", u"\u8a2d\u5b9a", u""};
+    for (const char16_t* name : names) Set(key, name, REG_SZ, Bytes({'x', 0}));
+    RegCloseKey(key);
+    for (const char16_t* name : names) {
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        EXPECT_TRUE(Query(name, type, data, path)) << CString(name).ToUtf8();
+    }
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_FALSE(Query(u"per%25cent", type, data, path));
+}
+
+TEST_F(RegistryTest, TheFileIsReplacedWholeAndKeptPrivate)
+{
+    HKEY key = Create();
+    for (int i = 0; i < 20; ++i) Set(key, u"v", REG_DWORD, Bytes({i, 0, 0, 0}));
+    RegCloseKey(key);
+    // Nothing is left behind by the replacements, and only the owner may read the settings.
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir->Path() + "/fenwrap"))
+        files.push_back(entry.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"registry"});
+    struct stat st {};
+    ASSERT_EQ(::stat(StoreFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_NE(StoreText().find("v\t4\t13000000\n"), std::string::npos) << StoreText();
+}
+
+TEST_F(RegistryTest, AStoreWrittenByAnotherCopyIsReadAsItStands)
+{
+    WriteStore("Fenwrap registry 1\n[SOFTWARE\\Test\\App\\Settings]\nv\t3\t0a0B\nw\t1\t\n");
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Query(u"v", type, data));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(data, Bytes({0x0A, 0x0B}));
+    ASSERT_TRUE(Query(u"w", type, data));
+    EXPECT_TRUE(data.empty());
+}
+
+TEST_F(RegistryTest, DamagedLinesCostOnlyThemselvesAndOtherKeysSurviveWrites)
+{
+    WriteStore("Fenwrap registry 1\n"
+               "[Other\\Program]\n"
+               "keep\t4\t05000000\n"
+               "broken line without tabs\n"
+               "badhex\t3\t0g\n"
+               "oddhex\t3\t012\n"
+               "badtype\tx\t00\n"
+               "[unterminated\n"
+               "orphan\t4\t01000000\n"
+               "[SOFTWARE\\Test\\App\\Settings]\n"
+               "good\t4\t02000000\n");
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_TRUE(Query(u"keep", type, data, u"Other\\Program"));
+    EXPECT_FALSE(Query(u"badhex", type, data, u"Other\\Program"));
+    EXPECT_FALSE(Query(u"orphan", type, data, u"Other\\Program"));
+    EXPECT_TRUE(Query(u"good", type, data));
+
+    HKEY key = Create();
+    Set(key, u"new", REG_DWORD, Bytes({3, 0, 0, 0}));
+    RegCloseKey(key);
+    ASSERT_TRUE(Query(u"keep", type, data, u"Other\\Program"));
+    EXPECT_EQ(data, Bytes({5, 0, 0, 0}));
+    EXPECT_TRUE(Query(u"good", type, data));
+    EXPECT_TRUE(Query(u"new", type, data));
+}
+
+TEST_F(RegistryTest, AFileThatIsNoStoreReadsEmptyAndIsKeptAsideOnTheNextWrite)
+{
+    static const char kGarbage[] = "\x00\xff\x13garbage\n[x]\nv\t4\t01000000\n";
+    const std::string garbage(kGarbage, sizeof kGarbage - 1);
+    WriteStore(garbage);
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(key, u"x"), ERROR_FILE_NOT_FOUND);
+    key = Create();
+    Set(key, u"v", REG_DWORD, Bytes({1, 0, 0, 0}));
+    RegCloseKey(key);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_TRUE(Query(u"v", type, data));
+    const testfonts::Bytes kept = testfonts::ReadFile(StoreFile() + ".damaged");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), garbage);
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverOverwritten)
+{
+    // A folder where the file should be: it cannot be read, so nothing may replace it.
+    std::filesystem::create_directories(StoreFile());
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(key), ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(std::filesystem::is_directory(StoreFile()));
+}
+
+TEST_F(RegistryTest, AConfigFolderThatCannotBeMadeFailsTheWrite)
+{
+    testfonts::WriteFile(m_dir->Path() + "/fenwrap", {'x'});  // a file where the folder goes
+    HKEY key = nullptr;
+    EXPECT_NE(RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+}
+
+TEST_F(RegistryTest, TheStoreFollowsTheXdgRules)
+{
+    EXPECT_EQ(RegistryStorePath(), m_dir->Path() + "/fenwrap/registry");
+    const char* home = std::getenv("HOME");
+    const std::string oldHome = home ? home : "";
+    ::setenv("XDG_CONFIG_HOME", "relative/folder", 1);  // not absolute: ignored, as the rules say
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(RegistryStorePath(), "/home/someone/.config/fenwrap/registry");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(RegistryStorePath(), "/home/someone/.config/fenwrap/registry");
+    // A home that is no absolute folder is no place for settings: nothing is stored.
+    ::setenv("HOME", "relative/home", 1);
+    EXPECT_EQ(RegistryStorePath(), "");
+    HKEY key = nullptr;
+    EXPECT_NE(RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    if (home)
+        ::setenv("HOME", oldHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+}
+
+} // namespace
