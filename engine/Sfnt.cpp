@@ -5,7 +5,6 @@
 #include "WOFF.h"
 
 #include <algorithm>
-#include <climits>
 
 void CWOFF::ReadTTCHeader(CFile* file)
 {
@@ -22,9 +21,14 @@ void CWOFF::ReadTTCHeader(CFile* file)
     // A header may claim up to 2^32 fonts. Only the offsets the file really holds are kept
     // (one cut short by the end of the file counts, and stays zero), and numFonts is brought
     // down to them, so that no list, loop or member number goes beyond what the file holds.
-    const std::vector<BYTE> block = ReadBlock(file, size_t(4) * m_ttcHeader.numFonts);
+    // Beyond that, members are limited to kMaxCollectionFonts: the font picker reads every
+    // member's directory and name table, each up to 65535 records, and a file whose many
+    // offsets all point at one member with a large name table would otherwise cost work that
+    // grows with the square of its size.
+    const size_t claimed = std::min<size_t>(m_ttcHeader.numFonts, kMaxCollectionFonts);
+    const std::vector<BYTE> block = ReadBlock(file, size_t(4) * claimed);
     const size_t held = (block.size() + 3) / 4;
-    const size_t kept = std::min<size_t>({held, m_ttcHeader.numFonts, size_t(INT_MAX)});
+    const size_t kept = std::min(held, claimed);
     m_ttcHeader.numFonts = static_cast<DWORD>(kept);
     m_ttcHeader.tableDirectoryOffsets = EngineNew<DWORD>(kept);
 

@@ -10,6 +10,7 @@
 #include "WOFF.h"
 
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace {
@@ -74,6 +75,16 @@ void CheckFont(const uint8_t* data, size_t size, uint32_t start, const CMemFile&
     if (heads == 1) fuzz::Check(Checksum(f, length) == 0xB1B0AFBA, "whole-font checksum is not 0xB1B0AFBA");
 }
 
+bool RepeatsATag(const CMemFile& font)
+{
+    const uint8_t* f = font.Data();
+    const uint16_t numTables = Be16(f + 4);
+    std::set<uint32_t> tags;
+    for (uint16_t i = 0; i < numTables; ++i)
+        if (!tags.insert(Be32(f + 12 + 16 * i)).second) return true;
+    return false;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -107,9 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CMemFile woff(1024);
         const size_t boxesBeforeEncoding = fuzz::BoxesShown();
         const BOOL encoded = extracted.EncodeWOFF(&woff, nullptr, 0);
-        // A member that calls itself a collection cannot be encoded, but must be refused aloud;
-        // any other extracted font is whole, and the encoder must take it.
-        if (extracted.m_bTTC)
+        // A member that calls itself a collection cannot be encoded, nor one naming a tag twice
+        // (the encoder carries the first table of a tag under each entry, which may name more
+        // bytes than the font holds), but either must be refused aloud; any other extracted
+        // font is whole, and the encoder must take it.
+        if (extracted.m_bTTC || RepeatsATag(font))
             fuzz::Check(encoded || fuzz::BoxesShown() > boxesBeforeEncoding, "refused without a message");
         else
             fuzz::Check(encoded, "the encoder refused an extracted font");

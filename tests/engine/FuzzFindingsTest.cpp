@@ -73,3 +73,47 @@ TEST(FuzzFindings, ShortSecondHeadGetsTheChecksumOfItsOwnBytes)
 
 } // namespace
 } // namespace enginetest
+
+namespace enginetest {
+namespace {
+
+// Every offset of a long list pointing at one member with a large name table: the font
+// picker's walk reads the member's names once per offset, so the list is held to the limit.
+TEST(FuzzFindings, CollectionMembersAreLimited)
+{
+    const std::uint16_t records = 2000;
+    Bytes name;
+    Put16(name, 0);
+    Put16(name, records);
+    Put16(name, static_cast<std::uint16_t>(6 + 12 * records));
+    for (int i = 0; i < records; ++i)
+        for (std::uint16_t v : {3, 1, 0x411, 4, 2, 0}) Put16(name, v);
+    const std::uint32_t numFonts = 1000;
+    const std::uint32_t member = 12 + 4 * numFonts;
+    Bytes ttc;
+    PutTag(ttc, "ttcf");
+    Put32(ttc, 0x00010000);
+    Put32(ttc, numFonts);
+    for (std::uint32_t i = 0; i < numFonts; ++i) Put32(ttc, member);
+    const Bytes font = BuildDirectory(0x00010000, 1, {{"name", 0, member + 12 + 16, static_cast<std::uint32_t>(name.size())}});
+    ttc.insert(ttc.end(), font.begin(), font.end());
+    ttc.insert(ttc.end(), name.begin(), name.end());
+
+    ScriptedResponder responder;
+    auto file = MemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    woff.ReadTTCHeader(file.get());
+    EXPECT_EQ(woff.m_ttcHeader.numFonts, 256u);
+    for (woff.m_nFontNumber = 0; DWORD(woff.m_nFontNumber) < woff.m_ttcHeader.numFonts; ++woff.m_nFontNumber) {
+        woff.ReadOffsetTable(file.get());
+        woff.ReadTableDirectory(file.get());
+        ASSERT_TRUE(woff.CheckTableBounds(file.get()));
+        woff.ReadNameTable(file.get());
+    }
+    EXPECT_EQ(woff.m_nameTable.count, records);
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
+} // namespace
+} // namespace enginetest
