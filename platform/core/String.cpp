@@ -193,13 +193,13 @@ void CString::Format(const char16_t* format, ...)
         if (*p != u'%') { out += *p; continue; }
         ++p;
         if (*p == u'%') { out += u'%'; continue; }
-        std::string spec = "%";
-        while (*p == u'-' || *p == u'0' || *p == u'+' || *p == u' ' || *p == u'#') spec += static_cast<char>(*p++);
+        std::string printfFormat = "%";
+        while (*p == u'-' || *p == u'0' || *p == u'+' || *p == u' ' || *p == u'#') printfFormat += static_cast<char>(*p++);
         int width = 0;
         while (*p >= u'0' && *p <= u'9') width = width * 10 + (*p++ - u'0');
         bool isLong = false;
         while (*p == u'l' || *p == u'h') isLong |= (*p++ == u'l');
-        const bool leftAlign = spec.find('-') != std::string::npos;
+        const bool leftAlign = printfFormat.find('-') != std::string::npos;
         auto pad = [&](std::u16string piece) {
             if (static_cast<int>(piece.size()) < width) {
                 const std::u16string fill(static_cast<size_t>(width) - piece.size(), u' ');
@@ -217,18 +217,18 @@ void CString::Format(const char16_t* format, ...)
             pad(std::u16string(1, static_cast<char16_t>(va_arg(args, int))));
             break;
         case u'd': case u'i': case u'u': case u'x': case u'X': {
-            if (width) spec += std::to_string(width);
+            if (width) printfFormat += std::to_string(width);
             char buf[64];
             const char conv = static_cast<char>(*p);
             if (isLong) {
-                spec += 'l';
-                spec += conv;
-                if (conv == 'd' || conv == 'i') std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, long));
-                else std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, unsigned long));
+                printfFormat += 'l';
+                printfFormat += conv;
+                if (conv == 'd' || conv == 'i') std::snprintf(buf, sizeof buf, printfFormat.c_str(), va_arg(args, long));
+                else std::snprintf(buf, sizeof buf, printfFormat.c_str(), va_arg(args, unsigned long));
             } else {
-                spec += conv;
-                if (conv == 'd' || conv == 'i') std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, int));
-                else std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, unsigned int));
+                printfFormat += conv;
+                if (conv == 'd' || conv == 'i') std::snprintf(buf, sizeof buf, printfFormat.c_str(), va_arg(args, int));
+                else std::snprintf(buf, sizeof buf, printfFormat.c_str(), va_arg(args, unsigned int));
             }
             for (const char* q = buf; *q; ++q) out += static_cast<char16_t>(*q);
             break;
