@@ -4,7 +4,7 @@
 
 namespace t2e {
 
-AdaptiveHuffman::AdaptiveHuffman(int range) : m_range(range), m_tree(size_t(2 * range)), m_leafOf(size_t(range))
+AdaptiveHuffman::AdaptiveHuffman(int range) : m_tree(size_t(2 * range)), m_leafOf(size_t(range))
 {
     for (int i = 2; i < 2 * range; ++i) {
         m_tree[i].up = i / 2;

@@ -61,7 +61,6 @@ private:
     void Update(int node);
     void Swap(int a, int b);
 
-    int m_range;
     std::vector<Node> m_tree;
     std::vector<int> m_leafOf;  // symbol -> node holding it
     std::vector<std::uint8_t> m_path;  // scratch for Encode

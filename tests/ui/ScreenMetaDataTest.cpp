@@ -136,7 +136,7 @@ TEST(ScreenMetaData, AltMOpensTheSaveDialogAndTheViewerStaysOpen)
     QString suffix;
     QStringList filters;
     EXPECT_EQ(ShowViewer([&](QWidget* viewer) {
-        WhenModalShown([&, viewer](QWidget* w) {
+        WhenModalShown([&](QWidget* w) {
             auto* files = qobject_cast<QFileDialog*>(w);
             ASSERT_NE(files, nullptr);
             saving = files->acceptMode() == QFileDialog::AcceptSave;
