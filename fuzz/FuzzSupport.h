@@ -13,6 +13,30 @@
 
 namespace fuzz {
 
+// Big-endian numbers and the sfnt checksum, written here again on purpose: the harnesses check
+// the engine's output against their own reading of the bytes, not against the engine's helpers.
+inline uint32_t Be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+inline uint16_t Be16(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+inline uint32_t Checksum(const uint8_t* p, size_t n)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i < n; i += 4) {
+        uint8_t word[4] = {};
+        for (size_t k = 0; k < 4 && i + k < n; ++k) word[k] = p[i + k];
+        sum += Be32(word);
+    }
+    return sum;
+}
+
+
 // Installs, once, a message box presenter that answers every box as the user pressing OK (or
 // Yes) would, and aborts on a text that is not one of the messages the readers may show: a
 // garbled or unexpected box is a fault too. Returns the number of boxes shown so far.

@@ -15,15 +15,8 @@
 
 namespace {
 
-uint32_t Be32(const BYTE* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-uint16_t Be16(const BYTE* p)
-{
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
+using fuzz::Be32;
+using fuzz::Be16;
 
 // The bytes a table of the WOFF decompresses to: stored when compression did not make it
 // shorter than its source.

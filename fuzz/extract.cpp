@@ -15,26 +15,9 @@
 
 namespace {
 
-uint32_t Be32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-uint16_t Be16(const uint8_t* p)
-{
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-uint32_t Checksum(const uint8_t* p, size_t n)
-{
-    uint32_t sum = 0;
-    for (size_t i = 0; i < n; i += 4) {
-        uint8_t word[4] = {};
-        std::memcpy(word, p + i, std::min<size_t>(4, n - i));
-        sum += Be32(word);
-    }
-    return sum;
-}
+using fuzz::Be32;
+using fuzz::Be16;
+using fuzz::Checksum;
 
 void CheckFont(const uint8_t* data, size_t size, uint32_t start, const CMemFile& out)
 {

@@ -10,10 +10,7 @@
 
 namespace {
 
-uint32_t Be32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
+using fuzz::Be32;
 
 } // namespace
 
