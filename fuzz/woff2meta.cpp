@@ -8,11 +8,7 @@
 #include <brotli/decode.h>
 #include <cstring>
 
-namespace {
-
 using fuzz::Be32;
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
