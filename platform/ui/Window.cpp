@@ -410,3 +410,16 @@ void CListBox::GetText(int index, CString& text) const
     text.Empty();
     if (m_hWnd && index >= 0 && index < static_cast<int>(m_hWnd->items.size())) text = m_hWnd->items[static_cast<size_t>(index)];
 }
+
+struct HDC__ {};
+
+HDC GetDC(HWND)
+{
+    static HDC__ screen;
+    return &screen;
+}
+
+int ReleaseDC(HWND, HDC hdc)
+{
+    return hdc ? 1 : 0;
+}

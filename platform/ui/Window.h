@@ -269,3 +269,10 @@ protected:
 
 LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The screen's device context. Nothing here draws through it: it is a token that a library
+// taking a device context may be handed, valid between GetDC and ReleaseDC.
+struct HDC__;
+using HDC = HDC__*;
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC hdc);
