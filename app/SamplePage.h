@@ -6,6 +6,8 @@
 #include "String.h"
 #include "Types.h"
 
+#include <string>
+
 // The whole page as text. The names are plain file names beside the page, inserted as given;
 // woff2Name, eotName and srcName are left out when null or empty. bOpenType picks the source
 // font's format. The sample goes into the page unchanged, markup and all.
