@@ -14,6 +14,9 @@ public:
     ~CFenwrapDlg() override;
 
     void HtmlHelp(UINT_PTR data, UINT command = HH_HELP_CONTEXT) override;
+    // Writes the sample page beside the outputs it names; FALSE when it cannot be created (reported).
+    BOOL WriteSampleHtml(LPCWSTR htmlPath, LPCWSTR woffName, LPCWSTR woff2Name, LPCWSTR eotName, LPCWSTR srcName,
+                         BOOL bOpenType);
 
     CString m_strInitialFile;
 
