@@ -148,15 +148,6 @@ TEST(ScreenFontNumber, MouseAndKeysChooseAsOnTheDesktop)
 {
     const std::string path = testfonts::kTrueTypeCollection;
     if (!testfonts::Exists(path)) GTEST_SKIP() << "WenQuanYi Zen Hei is not installed";
-    auto doubleClick = [](int row) {
-        return [row](QWidget* w) {
-            QListWidget* list = List(w);
-            // Through the window, so that the toolkit sees the press and release before the
-            // double click, as it does from a real mouse.
-            const QPoint at = list->viewport()->mapTo(w, list->visualItemRect(list->item(row)).center());
-            QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, at);
-        };
-    };
     struct Case {
         const char* name;
         std::function<void(QWidget*)> user;
@@ -164,8 +155,15 @@ TEST(ScreenFontNumber, MouseAndKeysChooseAsOnTheDesktop)
         int fontIndex;
     };
     const Case cases[] = {
-        {"double click on the third", doubleClick(2), IDOK, 2},
-        {"double click on the second", doubleClick(1), IDOK, 1},
+        {"double click on the third",
+         [](QWidget* w) {
+             QListWidget* list = List(w);
+             // Through the window, so that the toolkit sees the press and release before the
+             // double click, as it does from a real mouse.
+             const QPoint at = list->viewport()->mapTo(w, list->visualItemRect(list->item(2)).center());
+             QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, {}, at);
+         },
+         IDOK, 2},
         {"Down, Down, Enter",
          [](QWidget* w) {
              QTest::keyClick(List(w), Qt::Key_Down);
@@ -173,15 +171,7 @@ TEST(ScreenFontNumber, MouseAndKeysChooseAsOnTheDesktop)
              QTest::keyClick(List(w), Qt::Key_Return);
          },
          IDOK, 2},
-        {"a click on the second, then OK",
-         [](QWidget* w) {
-             QListWidget* list = List(w);
-             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-             FindButton(w, u"OK")->click();
-         },
-         IDOK, 1},
         {"Esc after a choice", [](QWidget* w) { QTest::keyClick(List(w), Qt::Key_Down); QTest::keyClick(w, Qt::Key_Escape); }, IDCANCEL, -1},
-        {"キャンセル", [](QWidget* w) { FindButton(w, u"キャンセル")->click(); }, IDCANCEL, -1},
         {"the close box", [](QWidget* w) { w->close(); }, IDCANCEL, -1},
     };
     for (const Case& c : cases) {
