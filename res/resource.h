@@ -2,6 +2,10 @@
 // ids in its own block.
 #pragma once
 
+// Collection font picker.
+inline constexpr unsigned IDD_FONTNUMBER = 130;
+inline constexpr int IDC_LIST_FONTS = 1016;
+
 // Metadata viewer.
 inline constexpr unsigned IDD_METADATA = 131;
 inline constexpr int IDC_EDIT_METADATA = 1024;
