@@ -40,6 +40,21 @@ TEST_F(Startup, TheCommandLineFileIsPutInAfterTheOptionsAndNotChecked)
     EXPECT_TRUE(m_boxes.Boxes().empty()) << "no conversion starts by itself";
 }
 
+TEST_F(Startup, AFileErrorNoHandlerCatchesSpeaksWithTheCauseTexts)
+{
+    SetFileExceptionTextProvider(nullptr);
+    std::string during;
+    m_app.m_arguments.clear();
+    m_dialogs.Answer([&](CDialog& d) -> INT_PTR {
+        during = CFileException(CFileException::diskFull, 28, u"/out/a.woff").GetErrorText().ToUtf8();
+        d.PressEscape();
+        return IDCANCEL;
+    });
+    m_app.InitInstance();
+    m_app.ExitInstance();
+    EXPECT_EQ(during, "ファイル/out/a.woffでエラーが発生しました。\n原因：ディスクの空き容量が足りない");
+}
+
 TEST_F(Startup, TheThreadIsJapaneseOnceTheWindowIsOpen)
 {
     SetThreadLocale(1033);
