@@ -223,7 +223,10 @@ std::string Serialize(const Store& store)
     static const char digits[] = "0123456789abcdef";
     std::string out = std::string(kHeader) + "\n";
     for (const Key& key : store.keys) {
-        out += "[" + Escape(key.path) + "]\n";
+        // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about a literal + string.
+        out += '[';
+        out += Escape(key.path);
+        out += "]\n";
         for (const Value& value : key.values) {
             out += Escape(value.name) + "\t" + std::to_string(value.type) + "\t";
             for (BYTE b : value.data) {
@@ -324,7 +327,11 @@ bool WriteAll(int fd, const std::string& text)
 void KeepDamaged(const std::string& path)
 {
     for (int n = 1; n <= kMaxDamagedBackups; ++n) {
-        const std::string backup = path + ".damaged" + (n == 1 ? std::string() : "." + std::to_string(n));
+        std::string backup = path + ".damaged";
+        if (n > 1) {
+            backup += '.';
+            backup += std::to_string(n);
+        }
         if (::link(path.c_str(), backup.c_str()) == 0 || errno != EEXIST) return;
     }
 }

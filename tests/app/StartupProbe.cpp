@@ -13,7 +13,10 @@ public:
     BOOL InitInstance() override
     {
         std::string arguments;
-        for (const CString& argument : m_arguments) arguments += (arguments.empty() ? "" : "|") + argument.ToUtf8();
+        for (const CString& argument : m_arguments) {
+            if (!arguments.empty()) arguments += '|';
+            arguments += argument.ToUtf8();
+        }
         std::printf("arguments: %s\n", arguments.c_str());
         std::printf("mirrored: %s\n", QApplication::layoutDirection() == Qt::RightToLeft ? "yes" : "no");
         std::printf("style: %s\n", QApplication::style()->name().toUtf8().constData());
