@@ -13,6 +13,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -37,6 +40,7 @@ public:
     CPanelDlg() : CDialog(IDD_PANEL) {}
     CHtmlView* m_pView = nullptr;
     BOOL m_bCreated = FALSE;
+    CString m_strAddress = u"www.example.invalid/ad0.htm";
 
 protected:
     BOOL OnInitDialog() override
@@ -46,7 +50,7 @@ protected:
         GetDlgItem(IDC_AREA)->GetWindowRect(&rect);
         m_pView = static_cast<CHtmlView*>(CHtmlView::CreateObject());
         m_bCreated = m_pView->Create(nullptr, nullptr, WS_CHILD | WS_VISIBLE, rect, this, 0, nullptr);
-        m_pView->Navigate(u"www.example.invalid/ad0.htm");
+        m_pView->Navigate(m_strAddress);
         return TRUE;
     }
 };
@@ -92,6 +96,55 @@ TEST(WebPanel, APageThatCannotLoadLeavesThePlaceholderAndTheWindowClosesAtOnce)
     EXPECT_EQ(menu, Qt::NoContextMenu);
     EXPECT_EQ(loaded, QStringLiteral("https://www.example.invalid/ad0.htm")) << "over https";
     EXPECT_GE(closingMs, 0);
+    EXPECT_LT(closingMs, 2000);
+}
+
+// A server on this machine that takes connections and never answers: a page that is still
+// loading when the window closes.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(m_socket, 16) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_socket); }
+    int Port() const { return m_port; }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+};
+
+TEST(WebPanel, ClosingTheWindowNeverWaitsForAPageStillLoading)
+{
+    ASSERT_NE(::geteuid(), 0u) << "run as an ordinary user, so that the engine's sandbox runs";
+    SilentServer server;
+    ASSERT_NE(server.Port(), 0) << "the loopback interface is up";
+    CPanelDlg dlg;
+    dlg.m_strAddress = CString::FromUtf8("https://127.0.0.1:" + std::to_string(server.Port()) + "/ad1.htm");
+    bool finished = false, shown = true;
+    QElapsedTimer closing;
+    WhenModalShown([&](QWidget* window) {
+        auto* view = window->findChild<QWebEngineView*>();
+        ASSERT_NE(view, nullptr);
+        QObject::connect(view, &QWebEngineView::loadFinished, [&](bool) { finished = true; });
+        WaitFor([&] { return finished; }, 2);
+        shown = view->isVisible();
+        closing.start();
+        dlg.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+    const qint64 closingMs = closing.elapsed();
+    EXPECT_FALSE(finished) << "the page was still loading";
+    EXPECT_FALSE(shown) << "and the placeholder showed meanwhile";
     EXPECT_LT(closingMs, 2000);
 }
 
