@@ -1,6 +1,7 @@
 #include "WinApp.h"
 
 #include "UiSession.h"
+#include "WindowHandle.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -49,6 +50,8 @@ int AfxWinMain(int argc, char** argv)
     static char fallbackName[] = "fenwrap";
     if (!toolkitArgv[0]) toolkitArgv[0] = fallbackName;
     UiSession session(toolkitArgc, toolkitArgv);
-    app->InitInstance();
+    // Whatever start-up throws is reported like a handler's failure, and the application
+    // still gets to clean up.
+    ui_detail::Guarded([app] { app->InitInstance(); });
     return app->ExitInstance();
 }

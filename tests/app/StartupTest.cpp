@@ -102,6 +102,16 @@ TEST(CommandLine, TheToolkitTakesNoneOfItsOptionsFromIt)
     EXPECT_EQ(started.output.find("style: windows"), std::string::npos) << started.output;
 }
 
+TEST(CommandLine, AnExceptionLeavingStartUpIsReportedAndTheProgramStillCleansUp)
+{
+    const auto started =
+        testfonts::Run("QT_QPA_PLATFORM=offscreen " + testfonts::Quote(STARTUP_PROBE) + " --fail 2>/dev/null");
+    EXPECT_EQ(started.exitCode, 0) << started.output;
+    EXPECT_NE(started.output.find("box 0x10: 予期しないエラーが発生しました。\nstart-up failed\nexit instance\n"),
+              std::string::npos)
+        << started.output;
+}
+
 TEST(CommandLine, ADisplayThatCannotBeOpenedGetsOneLine)
 {
     const auto started = testfonts::Run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9876 " +
