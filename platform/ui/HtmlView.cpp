@@ -35,7 +35,6 @@ bool SandboxAvailable()
 
 struct CHtmlView::Browser {
     QPointer<QWebEngineView> view;
-    bool wanted = false;  // shown once a page has loaded
 };
 
 const CRuntimeClass CHtmlView::classCHtmlView{"CHtmlView", RUNTIME_CLASS(CWnd)};
@@ -57,13 +56,11 @@ BOOL CHtmlView::Create(LPCTSTR, LPCTSTR, DWORD style, const CRect& rect, CWnd* p
     // The placeholder under the view stays in sight until a page has really loaded: a page
     // that cannot be loaded would show the engine's error page, with controls of its own.
     view->setVisible(false);
-    auto browser = std::make_shared<Browser>();
-    browser->view = view;
-    browser->wanted = style & WS_VISIBLE;
+    const bool wanted = style & WS_VISIBLE;
     QObject::connect(view, &QWebEngineView::loadStarted, view, [view] { view->setVisible(false); });
-    QObject::connect(view, &QWebEngineView::loadFinished, view,
-                     [view, wanted = browser->wanted](bool ok) { view->setVisible(ok && wanted); });
-    m_browser = std::move(browser);
+    QObject::connect(view, &QWebEngineView::loadFinished, view, [view, wanted](bool ok) { view->setVisible(ok && wanted); });
+    m_browser = std::make_shared<Browser>();
+    m_browser->view = view;
     return TRUE;
 }
 
