@@ -32,11 +32,16 @@ void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& 
         g_startMessages.emplace_back(type, text);
         return;
     }
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    const char* variable = "WAYLAND_DISPLAY";
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform) {
+        std::fprintf(stderr, "fenwrap: the window cannot be shown: the window system QT_QPA_PLATFORM=\"%s\" cannot be started\n",
+                     platform);
+        std::_Exit(1);
+    }
+    const char* display = std::getenv("DISPLAY");
+    const char* variable = "DISPLAY";
     if (!display || !*display) {
-        display = std::getenv("DISPLAY");
-        variable = "DISPLAY";
+        display = std::getenv("WAYLAND_DISPLAY");
+        variable = "WAYLAND_DISPLAY";
     }
     std::fprintf(stderr, "fenwrap: the window cannot be shown: display %s=\"%s\" cannot be opened (start Fenwrap from a desktop session, or under a virtual display: xvfb-run -a)\n",
                  variable, display ? display : "");
