@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 #include "FenwrapDlg.h"
+#include "FileErrors.h"
 
 HMODULE g_hT2embed = nullptr;
 PFN_TTEmbedFontFromFileA g_pfnTTEmbedFontFromFileA = nullptr;
@@ -17,6 +18,9 @@ CFenwrapApp::CFenwrapApp() : CWinApp(u"Fenwrap")
 
 BOOL CFenwrapApp::InitInstance()
 {
+    // A file error that no handler catches is reported with the same cause texts as the rest.
+    InstallFileExceptionTexts();
+
     INITCOMMONCONTROLSEX InitCtrls;
     InitCtrls.dwSize = sizeof(InitCtrls);
     InitCtrls.dwICC = ICC_WIN95_CLASSES;

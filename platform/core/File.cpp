@@ -1,5 +1,7 @@
 #include "File.h"
 
+#include "FileReplacement.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -21,7 +23,14 @@ std::string DirectoryOf(const std::string& path)
     return path.substr(0, slash);
 }
 
+// Read and write permission for everyone, less the umask, as for any new file a program saves.
+constexpr mode_t kNewFileMode = 0666;
+
+int NotARegularFile(const struct stat& st) { return S_ISDIR(st.st_mode) ? EISDIR : EACCES; }
+
 } // namespace
+
+CFile::CFile() = default;
 
 CFile::CFile(LPCTSTR fileName, UINT openFlags)
 {
@@ -65,33 +74,32 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
     };
     if (path.empty()) return fail(ENOENT);
 
-    int access = O_RDONLY;
-    if ((openFlags & 3) == modeWrite) access = O_WRONLY;
-    if ((openFlags & 3) == modeReadWrite) access = O_RDWR;
     const bool create = openFlags & modeCreate;
-    const bool truncate = create && !(openFlags & modeNoTruncate);
-
-    struct stat st {};
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
-
-    if (truncate) {
-        // The old file must be one we may replace, as opening it for writing would require.
-        if (exists && ::access(path.c_str(), W_OK) != 0) return fail(errno);
-        std::string temp = DirectoryOf(path) + "/.fenwrap-XXXXXX";
-        const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0) return fail(errno);
-        ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
-        m_fd = fd;
-        m_tempPath = temp;
-        m_targetPath = path;
+    if (create && !(openFlags & modeNoTruncate)) {
+        auto replacement = std::make_unique<FileReplacement>();
+        if (const int err = replacement->Begin(path, kNewFileMode)) return fail(err);
+        m_fd = replacement->Descriptor();
+        m_replacement = std::move(replacement);
         return TRUE;
     }
 
-    int flags = access | O_CLOEXEC;
+    // Refused before open(), which would wait for a pipe's writer or wake a device.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return fail(NotARegularFile(st));
+    int flags = O_RDONLY;
+    if ((openFlags & 3) == modeWrite) flags = O_WRONLY;
+    if ((openFlags & 3) == modeReadWrite) flags = O_RDWR;
+    flags |= O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     if (create) flags |= O_CREAT;
-    const int fd = ::open(path.c_str(), flags, 0644);
+    const int fd = ::open(path.c_str(), flags, kNewFileMode);
     if (fd < 0) return fail(errno);
+    // The path may have changed between the look and the open.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = NotARegularFile(st);
+        ::close(fd);
+        return fail(err);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     m_fd = fd;
     return TRUE;
 }
@@ -161,32 +169,21 @@ void CFile::Close()
     if (m_fd < 0) return;
     const int fd = m_fd;
     m_fd = -1;
-    const std::string temp = std::move(m_tempPath);
-    const std::string target = std::move(m_targetPath);
-    m_tempPath.clear();
-    m_targetPath.clear();
-    if (temp.empty()) {
-        if (::close(fd) != 0 && errno != EINTR) ThrowErrno(errno);
+    if (auto replacement = std::move(m_replacement)) {
+        if (const int err = replacement->Commit()) ThrowErrno(err);
         return;
     }
-    int err = 0;
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) err = errno;
-    if (::close(fd) != 0 && !err && errno != EINTR) err = errno;
-    if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        ThrowErrno(err);
-    }
+    if (::close(fd) != 0 && errno != EINTR) ThrowErrno(errno);
 }
 
 void CFile::Abort()
 {
     if (m_fd < 0) return;
-    ::close(m_fd);
+    if (m_replacement)
+        m_replacement.reset();  // closes and discards the content
+    else
+        ::close(m_fd);
     m_fd = -1;
-    if (!m_tempPath.empty()) ::unlink(m_tempPath.c_str());
-    m_tempPath.clear();
-    m_targetPath.clear();
 }
 
 BOOL CFile::GetStatus(LPCTSTR fileName, CFileStatus& status)

@@ -1,14 +1,21 @@
 // CFile over POSIX descriptors, and CMemFile over one growing heap buffer.
 //
-// A file opened with modeCreate (and without modeNoTruncate) is written to a temporary file
-// beside the target and moved over it by Close(): a reader never sees a half-written target,
+// A file opened with modeCreate (and without modeNoTruncate) is written as a replacement
+// (FileReplacement.h) that Close() puts in place: a reader never sees a half-written target,
 // and a write that fails, or an exception that unwinds past the object, leaves any earlier
 // file of that name as it was.
+//
+// Only regular files are opened: a folder, a pipe or a device is refused at once with
+// CFileException::accessDenied, rather than blocking in open() or being replaced.
 #pragma once
 
 #include "Exceptions.h"
 #include "String.h"
 #include "Types.h"
+
+#include <memory>
+
+class FileReplacement;
 
 struct CFileStatus {
     ULONGLONG m_size = 0;
@@ -37,7 +44,7 @@ public:
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
     enum Attribute : BYTE { normal = 0x00, readOnly = 0x01, directory = 0x10 };
 
-    CFile() = default;
+    CFile();
     // Opens at once; a failure throws the file exception.
     CFile(LPCTSTR fileName, UINT openFlags);
     ~CFile() override;
@@ -66,8 +73,7 @@ protected:
 private:
     int m_fd = -1;
     CString m_strFileName;
-    std::string m_targetPath;   // where a created file is moved by Close()
-    std::string m_tempPath;     // the temporary file being written, when creating
+    std::unique_ptr<FileReplacement> m_replacement;  // when creating: the content until Close()
 };
 
 class CMemFile : public CFile {

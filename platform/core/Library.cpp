@@ -11,12 +11,10 @@ namespace {
 
 std::string ExecutableFolder()
 {
-    std::string path(4096, '\0');
-    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-    if (n <= 0 || static_cast<size_t>(n) >= path.size()) return ".";
-    path.resize(static_cast<size_t>(n));
+    const std::string path = ExecutablePath();
     const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool EndsWithDllNoCase(const std::string& name)
@@ -31,6 +29,21 @@ bool EndsWithDllNoCase(const std::string& name)
 
 } // namespace
 
+std::string ExecutablePath()
+{
+    // The link's length is not known beforehand: read until the buffer holds it whole.
+    for (size_t size = 256; size <= (1u << 20); size *= 2) {
+        std::string path(size, '\0');
+        const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (n <= 0) return {};
+        if (static_cast<size_t>(n) < path.size()) {
+            path.resize(static_cast<size_t>(n));
+            return path[0] == '/' ? path : std::string();
+        }
+    }
+    return {};
+}
+
 std::string LibraryFilePath(LPCWSTR fileName)
 {
     if (!fileName || !*fileName) return {};
@@ -40,12 +53,18 @@ std::string LibraryFilePath(LPCWSTR fileName)
     }
     std::string folder;
     const size_t slash = name.rfind('/');
-    if (slash == std::string::npos) {
-        folder = ExecutableFolder();
-    } else {
+    if (slash != std::string::npos) {
         folder = name.substr(0, slash);
         name = name.substr(slash + 1);
     }
+    // Never the current folder, where anyone may have left a library of that name: a name
+    // that is not absolute is found from the executable's folder, or not at all.
+    if (folder.empty() || folder[0] != '/') {
+        const std::string base = ExecutableFolder();
+        if (base.empty()) return {};
+        folder = folder.empty() ? base : base + "/" + folder;
+    }
+    if (name.empty()) return {};
     if (EndsWithDllNoCase(name)) name.resize(name.size() - 4);
     return folder + "/lib" + name + ".so";
 }

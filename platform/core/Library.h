@@ -3,8 +3,10 @@
 // File names: the program asks for a library by its platform name, "T2embed.dll". On Linux a
 // name "X.dll" (any case of the extension) is the file "libX.so"; a name without ".dll" gets
 // "lib" and ".so" around it as well. A bare name is looked for only in the folder of the
-// running executable (never on the loader's search path, so a stray library elsewhere cannot
-// stand in for ours); a name with a folder keeps that folder.
+// running executable (never on the loader's search path nor in the current folder, so a stray
+// library elsewhere cannot stand in for ours); when that folder cannot be known, nothing is
+// loaded. A name with an absolute folder keeps it; a relative folder is below the
+// executable's.
 #pragma once
 
 #include "Types.h"
@@ -27,5 +29,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
 
-// The file LoadLibraryW opens for a name, in UTF-8; empty when the name is empty.
+// The file LoadLibraryW opens for a name, in UTF-8; empty when nothing may be loaded for it.
 std::string LibraryFilePath(LPCWSTR fileName);
+// The running executable's full path, whatever its length; empty when it cannot be read.
+std::string ExecutablePath();

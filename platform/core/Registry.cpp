@@ -1,5 +1,6 @@
 #include "Registry.h"
 
+#include "FileReplacement.h"
 #include "String.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <pwd.h>
 #include <set>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -32,6 +34,9 @@ constexpr const char* kHeader = "Fenwrap registry 1";
 // A settings store has no business being larger; anything bigger is treated as damage rather
 // than read into memory.
 constexpr off_t kMaxStoreBytes = 16 * 1024 * 1024;
+// Damaged stores set aside before the oldest backups are left alone and the next is dropped.
+constexpr int kMaxDamagedBackups = 100;
+constexpr int kLockWaitMs = 10000;
 
 struct Value {
     std::string name;
@@ -218,7 +223,10 @@ std::string Serialize(const Store& store)
     static const char digits[] = "0123456789abcdef";
     std::string out = std::string(kHeader) + "\n";
     for (const Key& key : store.keys) {
-        out += "[" + Escape(key.path) + "]\n";
+        // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about a literal + string.
+        out += '[';
+        out += Escape(key.path);
+        out += "]\n";
         for (const Value& value : key.values) {
             out += Escape(value.name) + "\t" + std::to_string(value.type) + "\t";
             for (BYTE b : value.data) {
@@ -313,6 +321,21 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
+// Sets a damaged store aside under the first backup name not taken, so that one damaged store
+// never replaces the backup of an earlier one. A hard link keeps the old file whole while the
+// new store is renamed over its name.
+void KeepDamaged(const std::string& path)
+{
+    for (int n = 1; n <= kMaxDamagedBackups; ++n) {
+        std::string backup = path + ".damaged";
+        if (n > 1) {
+            backup += '.';
+            backup += std::to_string(n);
+        }
+        if (::link(path.c_str(), backup.c_str()) == 0 || errno != EEXIST) return;
+    }
+}
+
 // Replaces the store file with store's content. A file we could not read is never replaced,
 // and one we could not understand is kept beside the new one, so no settings are destroyed
 // by a change made without knowing them.
@@ -321,23 +344,60 @@ LSTATUS Save(const Store& store)
     if (store.state == LoadState::Unreadable) return ERROR_ACCESS_DENIED;
     const std::string path = RegistryStorePath();
     if (path.empty()) return ERROR_ACCESS_DENIED;
-    const std::string folder = StoreFolder();
-    if (!MakeFolders(folder)) return ERROR_ACCESS_DENIED;
-    std::string temp = folder + "/.registry-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return ERROR_ACCESS_DENIED;
-    ::fchmod(fd, 0600);
-    const bool written = WriteAll(fd, Serialize(store)) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written) {
-        ::unlink(temp.c_str());
-        return ERROR_WRITE_FAULT;
+    if (!MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
+    FileReplacement replacement;
+    if (replacement.Begin(path, 0600) != 0) return ERROR_ACCESS_DENIED;
+    if (!WriteAll(replacement.Descriptor(), Serialize(store))) return ERROR_WRITE_FAULT;
+    if (store.state == LoadState::Damaged) KeepDamaged(path);
+    return replacement.Commit() == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+}
+
+// Holds the store's folder locked against the other running copies of the program: shared
+// while reading, exclusive for a change's whole read, modify and write, so that no copy
+// writes back a store without another's change. The folder is locked rather than the store,
+// which each change replaces. A copy that holds the lock for too long (stopped, not dead:
+// the dead release it) is not waited for beyond kLockWaitMs.
+class StoreLock {
+public:
+    explicit StoreLock(bool exclusive)
+    {
+        const std::string folder = StoreFolder();
+        if (folder.empty()) return;
+        m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) return;
+        for (int waited = 0; waited < kLockWaitMs; waited += 5) {
+            if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
+            ::usleep(5000);
+        }
     }
-    if (store.state == LoadState::Damaged) ::rename(path.c_str(), (path + ".damaged").c_str());
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return ERROR_ACCESS_DENIED;
+    ~StoreLock()
+    {
+        if (m_fd >= 0) ::close(m_fd);  // closing releases the lock
     }
-    return ERROR_SUCCESS;
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+// One change of the store as a locked read, modify and write. edit returns false when it
+// changed nothing, and then nothing is written.
+template <class Edit> LSTATUS Change(Edit&& edit)
+{
+    const std::string path = RegistryStorePath();
+    if (path.empty() || !MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
+    StoreLock lock(true);
+    Store store = Load();
+    if (!edit(store)) return ERROR_SUCCESS;
+    return Save(store);
+}
+
+// The store as it stands, read under a shared lock.
+Store LoadShared()
+{
+    StoreLock lock(false);
+    return Load();
 }
 
 // Splits a sub-key path into a clean one; empty components (doubled, leading or trailing
@@ -408,7 +468,7 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access
     REGSAM baseAccess = 0;
     if (!ResolveHandle(key, base, baseAccess)) return ERROR_INVALID_HANDLE;
     if (!JoinPath(base, subKey, path)) return ERROR_BADKEY;
-    if (!KeyExists(Load(), path)) return ERROR_FILE_NOT_FOUND;
+    if (!KeyExists(LoadShared(), path)) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(std::move(path), access);
     return ERROR_SUCCESS;
 }
@@ -422,12 +482,13 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR /*k
     REGSAM baseAccess = 0;
     if (!ResolveHandle(key, base, baseAccess)) return ERROR_INVALID_HANDLE;
     if (!JoinPath(base, subKey, path)) return ERROR_BADKEY;
-    Store store = Load();
-    const bool existed = KeyExists(store, path);
-    if (!existed) {
-        store.keys.push_back(Key{path, {}});
-        if (const LSTATUS status = Save(store); status != ERROR_SUCCESS) return status;
-    }
+    bool existed = false;
+    const LSTATUS status = Change([&](Store& store) {
+        existed = KeyExists(store, path);
+        if (!existed) store.keys.push_back(Key{path, {}});
+        return !existed;
+    });
+    if (status != ERROR_SUCCESS) return status;
     if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     *result = NewHandle(std::move(path), access);
     return ERROR_SUCCESS;
@@ -441,23 +502,24 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD ty
     REGSAM access = 0;
     if (!ResolveHandle(key, path, access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Store store = Load();
-    // Another copy of the program may have removed the key since it was opened: the value
-    // then brings its key back rather than being lost.
-    Key* target = FindKey(store, path);
-    if (!target) {
-        store.keys.push_back(Key{path, {}});
-        target = &store.keys.back();
-    }
     const std::string name = ValueName(valueName);
-    Value* value = FindValue(*target, name);
-    if (!value) {
-        target->values.push_back(Value{name, REG_NONE, {}});
-        value = &target->values.back();
-    }
-    value->type = type;
-    value->data.assign(data, data + size);
-    return Save(store);
+    return Change([&](Store& store) {
+        // Another copy of the program may have removed the key since it was opened: the value
+        // then brings its key back rather than being lost.
+        Key* target = FindKey(store, path);
+        if (!target) {
+            store.keys.push_back(Key{path, {}});
+            target = &store.keys.back();
+        }
+        Value* value = FindValue(*target, name);
+        if (!value) {
+            target->values.push_back(Value{name, REG_NONE, {}});
+            value = &target->values.back();
+        }
+        value->type = type;
+        value->data.assign(data, data + size);
+        return true;
+    });
 }
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data, LPDWORD size)
@@ -468,7 +530,7 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDW
     REGSAM access = 0;
     if (!ResolveHandle(key, path, access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    Store store = Load();
+    Store store = LoadShared();
     Key* found = FindKey(store, path);
     const Value* value = found ? FindValue(*found, ValueName(valueName)) : nullptr;
     if (!value) return ERROR_FILE_NOT_FOUND;

@@ -52,10 +52,9 @@ void AfxEnableControlContainer() {}
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     if (module || !buffer || size == 0) return 0;
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return 0;
-    const CString wide = CString::FromUtf8(std::string_view(path, static_cast<size_t>(n)));
+    const std::string path = ExecutablePath();
+    if (path.empty()) return 0;
+    const CString wide = CString::FromUtf8(path);
     const DWORD length = static_cast<DWORD>(wide.GetLength());
     const DWORD copied = std::min(length, size - 1);
     std::copy(wide.GetString(), wide.GetString() + copied, buffer);

@@ -7,13 +7,29 @@
 #include <QWebEngineView>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
 std::mutex g_mutex;
 NavigateObserver g_observer;
 std::atomic<bool> g_browsersEnabled{true};
+
+QString ToQ(const CString& s) { return QString::fromUtf16(s.GetString(), s.GetLength()); }
+
+// The web engine runs remote pages only inside its sandbox. The sandbox does not run for
+// root, and the environment may switch it off: then no browser is made at all.
+bool SandboxAvailable()
+{
+    if (::geteuid() == 0) return false;
+    if (const char* off = std::getenv("QTWEBENGINE_DISABLE_SANDBOX"); off && *off && std::strcmp(off, "0") != 0)
+        return false;
+    const char* flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    return !(flags && std::strstr(flags, "no-sandbox"));
+}
 
 } // namespace
 
@@ -32,13 +48,26 @@ BOOL CHtmlView::Create(LPCTSTR, LPCTSTR, DWORD style, const CRect& rect, CWnd* p
     WindowExtras& extras = ui_detail::Extras(*parent->m_hWnd);
     extras.owned.push_back(std::shared_ptr<CObject>(this));
     QWidget* host = ui_detail::OnScreenWidget(parent->m_hWnd);
-    if (!host || !g_browsersEnabled) return FALSE;
+    if (!host || !g_browsersEnabled || !SandboxAvailable()) return FALSE;
     auto* view = new QWebEngineView(host);
     view->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
-    view->setVisible(style & WS_VISIBLE);
+    // A panel, not a browser: no menu of the engine's own (in its own language).
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    // The placeholder under the view stays in sight until a page has really loaded: a page
+    // that cannot be loaded would show the engine's error page, with controls of its own.
+    view->setVisible(false);
+    const bool wanted = style & WS_VISIBLE;
+    QObject::connect(view, &QWebEngineView::loadStarted, view, [view] { view->setVisible(false); });
+    QObject::connect(view, &QWebEngineView::loadFinished, view, [view, wanted](bool ok) { view->setVisible(ok && wanted); });
     m_browser = std::make_shared<Browser>();
     m_browser->view = view;
     return TRUE;
+}
+
+CHtmlView::~CHtmlView()
+{
+    // The view goes with its window; a page still loading is dropped, never waited for.
+    if (HasBrowser()) m_browser->view->stop();
 }
 
 LRESULT CHtmlView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -63,9 +92,23 @@ void CHtmlView::Navigate(LPCTSTR url, DWORD, LPCTSTR, LPCTSTR, LPVOID, DWORD)
         observer = g_observer;
     }
     if (observer) observer(address);
-    // An address without a scheme is a web address, as the user would type it.
-    if (HasBrowser())
-        m_browser->view->load(QUrl::fromUserInput(QString::fromUtf16(address.GetString(), address.GetLength())));
+    if (!HasBrowser()) return;
+    const CString secure = BrowserAddress(address);
+    if (!secure.IsEmpty()) m_browser->view->load(QUrl(ToQ(secure)));
+}
+
+CString BrowserAddress(const CString& address)
+{
+    QString text = ToQ(address).trimmed();
+    if (text.isEmpty()) return CString();
+    // An address without a scheme is a web address, as a user would type it; it is fetched
+    // over https, and so is one that names plain http. Nothing else is loaded.
+    if (!text.contains(QStringLiteral("://"))) text.prepend(QStringLiteral("https://"));
+    QUrl url(text, QUrl::StrictMode);
+    if (url.scheme().compare(QStringLiteral("http"), Qt::CaseInsensitive) == 0) url.setScheme(QStringLiteral("https"));
+    if (!url.isValid() || url.scheme() != QStringLiteral("https") || url.host().isEmpty()) return CString();
+    const QString result = url.toString(QUrl::FullyEncoded);
+    return CString(reinterpret_cast<const char16_t*>(result.utf16()), static_cast<int>(result.size()));
 }
 
 NavigateObserver SetNavigateObserver(NavigateObserver observer)

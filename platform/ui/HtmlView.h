@@ -1,6 +1,8 @@
 // The web-browser view of the advertisement panel: a web engine view put over a rectangle of
-// a dialog while the dialog is on screen. Without a screen, or when the view cannot be made,
-// the view has no window and its calls do nothing but say where it was sent.
+// a dialog while the dialog is on screen, shown only once a page has loaded (until then, and
+// when no page can be loaded, the placeholder under it shows). Without a screen, without the
+// web engine's sandbox (as root), or when the view cannot be made, the view has no window and
+// its calls do nothing but say where it was sent.
 #pragma once
 
 #include "Window.h"
@@ -18,6 +20,7 @@ public:
     const CRuntimeClass* GetRuntimeClass() const override;
     // Dynamic creation through the run-time class.
     static CObject* CreateObject();
+    ~CHtmlView() override;
 
     // With a parent window, the view belongs to that window from here on, created or not,
     // and is deleted with it; without one it stays the caller's.
@@ -35,6 +38,10 @@ private:
     struct Browser;
     std::shared_ptr<Browser> m_browser;
 };
+
+// The address a view loads when sent to address: always https (an address without a scheme,
+// or with http, gets it); empty for anything else, which is not loaded.
+CString BrowserAddress(const CString& address);
 
 // Called with every address a view is sent to (tests record them here).
 using NavigateObserver = std::function<void(const CString& url)>;

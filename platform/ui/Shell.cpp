@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QUrl>
 
@@ -45,12 +46,39 @@ bool OpenWithDesktop(const CString& url)
     return QDesktopServices::openUrl(QUrl::fromUserInput(ToQ(url)));
 }
 
+// The viewer we started, and on which file: help shows in that one window for as long as it
+// is open, as the platform's help does, rather than in a new window for each request.
+QPointer<QProcess> g_viewer;
+QString g_viewerFile;
+
+bool ViewerIsOpen(const QString& file)
+{
+    if (!g_viewer || g_viewerFile != file) return false;
+    // A viewer that has ended is noticed now, whether or not an event loop has run since.
+    return g_viewer->state() != QProcess::NotRunning && !g_viewer->waitForFinished(0);
+}
+
 // The desktop's CHM viewers, in the order they are tried.
 bool LaunchViewer(const CString& helpFile, UINT, UINT_PTR)
 {
     const QString file = ToQ(helpFile);
+    if (ViewerIsOpen(file)) return true;
+    if (g_viewer) g_viewer->deleteLater();
     for (const char* viewer : {"xchm", "kchmviewer"}) {
-        if (QProcess::startDetached(QString::fromLatin1(viewer), {file})) return true;
+        // Owned by the toolkit's application, so that the viewer closes with the program as
+        // the platform's help window does.
+        auto* process = new QProcess(QCoreApplication::instance());
+        process->setProgram(QString::fromLatin1(viewer));
+        process->setArguments({file});
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        process->start(QIODevice::NotOpen);
+        if (process->waitForStarted()) {
+            g_viewer = process;
+            g_viewerFile = file;
+            return true;
+        }
+        delete process;
     }
     return QProcess::startDetached(QStringLiteral("xdg-open"), {file});
 }

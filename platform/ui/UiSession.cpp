@@ -14,8 +14,55 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
+
+// What the toolkit says while it starts is held back: when it cannot start at all (most often
+// a display that cannot be opened) it would print several lines and abort, where one line
+// saying what to do serves the user better.
+std::vector<std::pair<QtMsgType, QString>> g_startMessages;
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        g_startMessages.emplace_back(type, text);
+        return;
+    }
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform) {
+        std::fprintf(stderr, "fenwrap: the window cannot be shown: the window system QT_QPA_PLATFORM=\"%s\" cannot be started\n",
+                     platform);
+        std::_Exit(1);
+    }
+    const char* display = std::getenv("DISPLAY");
+    const char* variable = "DISPLAY";
+    if (!display || !*display) {
+        display = std::getenv("WAYLAND_DISPLAY");
+        variable = "WAYLAND_DISPLAY";
+    }
+    std::fprintf(stderr, "fenwrap: the window cannot be shown: display %s=\"%s\" cannot be opened (start Fenwrap from a desktop session, or under a virtual display: xvfb-run -a)\n",
+                 variable, display ? display : "");
+    std::_Exit(1);
+}
+
+std::unique_ptr<QApplication> StartToolkit(int& argc, char** argv)
+{
+    g_startMessages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(HoldStartMessage);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
+    const QMessageLogContext context;
+    for (const auto& [type, text] : std::exchange(g_startMessages, {})) {
+        if (previous)
+            previous(type, context, text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    return app;
+}
 
 QString ToQ(const CString& s) { return QString::fromUtf16(s.GetString(), s.GetLength()); }
 
@@ -92,7 +139,7 @@ struct UiSession::Impl {
 
 UiSession::UiSession(int& argc, char** argv) : m_impl(std::make_unique<Impl>())
 {
-    if (!QCoreApplication::instance()) m_impl->app = std::make_unique<QApplication>(argc, argv);
+    if (!QCoreApplication::instance()) m_impl->app = StartToolkit(argc, argv);
     // The toolkit's own dialogs (the file dialogs) speak Japanese, whatever the desktop's locale.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     if (m_impl->qtTranslator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -1,6 +1,7 @@
 #include "WinApp.h"
 
 #include "UiSession.h"
+#include "WindowHandle.h"
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -38,10 +39,19 @@ CString AfxGetAppTitle()
 
 int AfxWinMain(int argc, char** argv)
 {
-    UiSession session(argc, argv);
     CWinApp* app = AfxGetApp();
     if (!app) return 1;
     for (int i = 1; i < argc; ++i) app->m_arguments.push_back(CString::FromUtf8(argv[i]));
-    app->InitInstance();
+    // The toolkit would take its own options ("-reverse", "-style X", ...) out of the command
+    // line, and with them the program's file name: it is given the program's name alone. It
+    // keeps the two for as long as it runs.
+    static int toolkitArgc = 1;
+    static char* toolkitArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    static char fallbackName[] = "fenwrap";
+    if (!toolkitArgv[0]) toolkitArgv[0] = fallbackName;
+    UiSession session(toolkitArgc, toolkitArgv);
+    // Whatever start-up throws is reported like a handler's failure, and the application
+    // still gets to clean up.
+    ui_detail::Guarded([app] { app->InitInstance(); });
     return app->ExitInstance();
 }

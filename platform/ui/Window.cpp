@@ -48,6 +48,16 @@ void ReportException(CException* e)
     AfxMessageBox(e->GetErrorText(), MB_OK | MB_ICONEXCLAMATION);
 }
 
+void ReportUnexpectedException(const char* what)
+{
+    CString text(u"予期しないエラーが発生しました。");
+    if (what && *what) {
+        text += u"\n";
+        text += CString::FromUtf8(what);
+    }
+    AfxMessageBox(text, MB_OK | MB_ICONERROR);
+}
+
 } // namespace ui_detail
 
 // --- records -------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "Window.h"
 
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -97,9 +98,13 @@ void DecorateOnScreen(WindowHandle& dialog, QWidget* dialogWidget, const std::ve
 void MeasureDialogFont(WindowHandle& dialog, const DialogTemplate& dialogTemplate);
 
 // Calls into the program guarded as the class library does: a file or memory exception that
-// leaves a handler is shown in a message box and goes no further.
+// leaves a handler is shown in a message box and goes no further. Any other exception is
+// stopped there too and shown in an error box, so that no handler's failure ends the program
+// (and with it the chance to save the user's options) in std::terminate.
 template <class F> void Guarded(F&& call);
 void ReportException(CException* e);
+// what: the exception's own description, or null when it has none.
+void ReportUnexpectedException(const char* what);
 
 } // namespace ui_detail
 
@@ -113,5 +118,9 @@ template <class F> void ui_detail::Guarded(F&& call)
     } catch (const std::bad_alloc&) {
         CMemoryException e;
         ReportException(&e);
+    } catch (const std::exception& e) {
+        ReportUnexpectedException(e.what());
+    } catch (...) {
+        ReportUnexpectedException(nullptr);
     }
 }

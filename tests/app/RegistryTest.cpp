@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -42,6 +44,7 @@ protected:
         RegCloseKey(key);
         return ok;
     }
+    std::string Listing() const { return testfonts::Run("ls -A " + testfonts::Quote(m_dir->Path() + "/fenwrap")).output; }
     void Set(HKEY key, const char16_t* name, DWORD type, const std::vector<BYTE>& data)
     {
         EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
@@ -238,6 +241,68 @@ TEST_F(RegistryTest, AFileThatIsNoStoreReadsEmptyAndIsKeptAsideOnTheNextWrite)
     EXPECT_TRUE(Query(u"v", type, data));
     const testfonts::Bytes kept = testfonts::ReadFile(StoreFile() + ".damaged");
     EXPECT_EQ(std::string(kept.begin(), kept.end()), garbage);
+}
+
+TEST_F(RegistryTest, EachDamagedStoreGetsABackupOfItsOwn)
+{
+    const std::string first = "first damaged store\n";
+    const std::string second = "second damaged store\n";
+    for (const std::string& garbage : {first, second}) {
+        WriteStore(garbage);
+        HKEY key = Create();
+        Set(key, u"v", REG_DWORD, Bytes({1, 0, 0, 0}));
+        RegCloseKey(key);
+    }
+    const testfonts::Bytes kept1 = testfonts::ReadFile(StoreFile() + ".damaged");
+    const testfonts::Bytes kept2 = testfonts::ReadFile(StoreFile() + ".damaged.2");
+    EXPECT_EQ(std::string(kept1.begin(), kept1.end()), first);
+    EXPECT_EQ(std::string(kept2.begin(), kept2.end()), second);
+}
+
+TEST_F(RegistryTest, TwoCopiesWritingAtOnceLoseNothing)
+{
+    // Two processes, each writing values of its own and one value both write, as two running
+    // copies of the program saving their options do.
+    constexpr int kPerCopy = 150;
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < 2; ++copy) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::alarm(60);
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != 0)
+                ::_exit(1);
+            int failures = 0;
+            for (int i = 0; i < kPerCopy; ++i) {
+                const std::u16string name = (copy ? u"b" : u"a") + CString::FromUtf8(std::to_string(i)).Str();
+                const DWORD value = static_cast<DWORD>(i);
+                failures += RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4) != 0;
+                const DWORD who = static_cast<DWORD>(copy);
+                failures += RegSetValueExW(key, u"shared", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&who), 4) != 0;
+            }
+            ::_exit(failures ? 2 : 0);
+        }
+        copies.push_back(pid);
+    }
+    for (pid_t pid : copies) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    int lost = 0;
+    for (int copy = 0; copy < 2; ++copy) {
+        for (int i = 0; i < kPerCopy; ++i) {
+            const std::u16string name = (copy ? u"b" : u"a") + CString::FromUtf8(std::to_string(i)).Str();
+            DWORD type = 0;
+            std::vector<BYTE> data;
+            lost += !Query(name.c_str(), type, data) || data != Bytes({i, 0, 0, 0});
+        }
+    }
+    EXPECT_EQ(lost, 0);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_TRUE(Query(u"shared", type, data));
+    EXPECT_EQ(Listing(), "registry\n");
 }
 
 TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverOverwritten)

@@ -1,6 +1,9 @@
 #include "WindowFixture.h"
 
 #include "CodePage.h"
+#include "TestFonts.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -40,6 +43,21 @@ TEST_F(Startup, TheCommandLineFileIsPutInAfterTheOptionsAndNotChecked)
     EXPECT_TRUE(m_boxes.Boxes().empty()) << "no conversion starts by itself";
 }
 
+TEST_F(Startup, AFileErrorNoHandlerCatchesSpeaksWithTheCauseTexts)
+{
+    SetFileExceptionTextProvider(nullptr);
+    std::string during;
+    m_app.m_arguments.clear();
+    m_dialogs.Answer([&](CDialog& d) -> INT_PTR {
+        during = CFileException(CFileException::diskFull, 28, u"/out/a.woff").GetErrorText().ToUtf8();
+        d.PressEscape();
+        return IDCANCEL;
+    });
+    m_app.InitInstance();
+    m_app.ExitInstance();
+    EXPECT_EQ(during, "ファイル/out/a.woffでエラーが発生しました。\n原因：ディスクの空き容量が足りない");
+}
+
 TEST_F(Startup, TheThreadIsJapaneseOnceTheWindowIsOpen)
 {
     SetThreadLocale(1033);
@@ -71,6 +89,36 @@ TEST_F(Startup, TheHelpFileIsTheProgramsPathWithChm)
     ASSERT_NE(m_app.m_pszHelpFilePath, nullptr);
     EXPECT_EQ(CString(m_app.m_pszHelpFilePath).ToUtf8(), std::string(self, static_cast<size_t>(n)) + ".CHM");
     EXPECT_EQ(m_app.m_strAppName.ToUtf8(), "Fenwrap");
+}
+
+TEST(CommandLine, TheToolkitTakesNoneOfItsOptionsFromIt)
+{
+    const auto started = testfonts::Run("QT_QPA_PLATFORM=offscreen " + testfonts::Quote(STARTUP_PROBE) +
+                                        " -reverse -style windows /fonts/a.ttf -platform xcb 2>/dev/null");
+    EXPECT_EQ(started.exitCode, 0);
+    EXPECT_NE(started.output.find("arguments: -reverse|-style|windows|/fonts/a.ttf|-platform|xcb\n"), std::string::npos)
+        << started.output;
+    EXPECT_NE(started.output.find("mirrored: no\n"), std::string::npos) << started.output;
+    EXPECT_EQ(started.output.find("style: windows"), std::string::npos) << started.output;
+}
+
+TEST(CommandLine, AnExceptionLeavingStartUpIsReportedAndTheProgramStillCleansUp)
+{
+    const auto started =
+        testfonts::Run("QT_QPA_PLATFORM=offscreen " + testfonts::Quote(STARTUP_PROBE) + " --fail 2>/dev/null");
+    EXPECT_EQ(started.exitCode, 0) << started.output;
+    EXPECT_NE(started.output.find("box 0x10: 予期しないエラーが発生しました。\nstart-up failed\nexit instance\n"),
+              std::string::npos)
+        << started.output;
+}
+
+TEST(CommandLine, ADisplayThatCannotBeOpenedGetsOneLine)
+{
+    const auto started = testfonts::Run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9876 " +
+                                        testfonts::Quote(FENWRAP_PROGRAM) + " /fonts/a.ttf");
+    EXPECT_EQ(started.exitCode, 1) << "an exit, not an abort";
+    EXPECT_EQ(std::count(started.output.begin(), started.output.end(), '\n'), 1) << started.output;
+    EXPECT_NE(started.output.find("DISPLAY=\":9876\" cannot be opened"), std::string::npos) << started.output;
 }
 
 TEST(ModuleFileName, TruncatesToTheBufferAndSaysSo)

@@ -1,14 +1,55 @@
 #include "File.h"
 #include "TestFonts.h"
 
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using testfonts::TempDir;
 
 namespace {
 
 CString P(const std::string& utf8) { return CString::FromUtf8(utf8); }
+
+constexpr uid_t kNobody = 65534;
+
+// Runs body in a child process (as the unprivileged user nobody when asked, so that the
+// permission checks a user meets apply even when the tests run as root) and returns its exit
+// code; a child that has not finished within five seconds is killed and gives -1.
+int InChild(const std::function<int()>& body, bool asNobody = false)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(5);
+        if (asNobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Listing(const TempDir& dir) { return testfonts::Run("ls -A " + testfonts::Quote(dir.Path())).output; }
+std::string Text(const std::string& path)
+{
+    const testfonts::Bytes bytes = testfonts::ReadFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+void Save(const std::string& path, const std::string& text)
+{
+    CFile f(P(path), CFile::modeCreate | CFile::modeWrite);
+    f.Write(text.data(), static_cast<UINT>(text.size()));
+    f.Close();
+}
+mode_t ModeOf(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
 
 } // namespace
 
@@ -80,15 +121,149 @@ TEST(File, CreatingReplacesOnlyWhenComplete)
 
 TEST(File, ReadOnlyTargetIsRefused)
 {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write anything";
     TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);
     const auto path = dir.File("ro.ttf");
     testfonts::WriteFile(path, {1});
     chmod(path.c_str(), 0444);
-    CFileException error;
-    CFile f;
-    EXPECT_FALSE(f.Open(P(path), CFile::modeCreate | CFile::modeWrite, &error));
-    EXPECT_EQ(error.m_cause, CFileException::accessDenied);
+    // Root may write anything: the refusal is what an ordinary user meets.
+    EXPECT_EQ(InChild([&] {
+        CFileException error;
+        CFile f;
+        return f.Open(P(path), CFile::modeCreate | CFile::modeWrite, &error) ? 1 : error.m_cause;
+    }, ::geteuid() == 0), CFileException::accessDenied);
+    EXPECT_EQ(testfonts::ReadFile(path), (testfonts::Bytes{1}));
+}
+
+TEST(File, SavingHonoursTheUmaskAndKeepsModeOwnerAndLinks)
+{
+    TempDir dir;
+    const mode_t old = ::umask(077);
+    Save(dir.File("private.woff"), "p");
+    ::umask(022);
+    Save(dir.File("shared.woff"), "s");
+    ::umask(old);
+    EXPECT_EQ(ModeOf(dir.File("private.woff")), 0600u);
+    EXPECT_EQ(ModeOf(dir.File("shared.woff")), 0644u);
+
+    // An existing file keeps its mode and its owner (when we may give it).
+    const auto kept = dir.File("kept.ttf");
+    testfonts::WriteFile(kept, {1});
+    ::chmod(kept.c_str(), 0640);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(kept.c_str(), kNobody, kNobody), 0);
+    }
+    Save(kept, "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, kNobody);
+    }
+    EXPECT_EQ(Text(kept), "new");
+
+    // Through a symbolic link, relative or dangling, the link stays and the file it names is written.
+    ASSERT_EQ(::symlink("kept.ttf", dir.File("link.ttf").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.File("later.ttf").c_str(), dir.File("dangling.ttf").c_str()), 0);
+    Save(dir.File("link.ttf"), "through the link");
+    Save(dir.File("dangling.ttf"), "made");
+    ASSERT_EQ(::lstat(dir.File("link.ttf").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Text(kept), "through the link");
+    EXPECT_EQ(Text(dir.File("later.ttf")), "made");
+    EXPECT_EQ(Listing(dir), "dangling.ttf\nkept.ttf\nlater.ttf\nlink.ttf\nprivate.woff\nshared.woff\n");
+}
+
+TEST(File, AWriterKilledMidWriteLeavesNoTemporaryBehind)
+{
+    TempDir dir;
+    const auto path = dir.File("out.woff");
+    testfonts::WriteFile(path, {1, 2, 3});
+    const int code = InChild([&] {
+        CFile f(P(path), CFile::modeCreate | CFile::modeWrite);
+        std::string big(1 << 20, 'x');
+        f.Write(big.data(), static_cast<UINT>(big.size()));
+        ::raise(SIGKILL);
+        return 0;
+    });
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(Listing(dir), "out.woff\n");
+    EXPECT_EQ(testfonts::ReadFile(path), (testfonts::Bytes{1, 2, 3}));
+}
+
+TEST(File, AWritableFileInAFolderWeCannotWriteIsReplacedInPlace)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir dir;
+    ::chmod(dir.Path().c_str(), 0755);  // ours: nobody may enter but not write
+    const auto path = dir.File("theirs.woff");
+    testfonts::WriteFile(path, {'o', 'l', 'd', '!', '!'});
+    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    // An abandoned write leaves the file as it was; a finished one replaces its content.
+    EXPECT_EQ(InChild([&] {
+        try {
+            CFile f(P(path), CFile::modeCreate | CFile::modeWrite);
+            f.Write("half", 4);
+            AfxThrowFileException(CFileException::diskFull, 28, P(path));
+        } catch (CFileException* e) {
+            e->Delete();
+        }
+        return Text(path) == "old!!" ? 0 : 1;
+    }, true), 0);
+    EXPECT_EQ(InChild([&] {
+        Save(path, "new");
+        return 0;
+    }, true), 0);
+    EXPECT_EQ(Text(path), "new");
+    // In a folder of their own, the usual replacement works for them as it does for root.
+    const auto own = dir.File("own");
+    ASSERT_EQ(::mkdir(own.c_str(), 0755), 0);
+    ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
+    EXPECT_EQ(InChild([&] {
+        Save(own + "/a.woff", "first");
+        Save(own + "/a.woff", "second");
+        return 0;
+    }, true), 0);
+    EXPECT_EQ(Text(own + "/a.woff"), "second");
+    EXPECT_EQ(testfonts::Run("ls -A " + testfonts::Quote(own)).output, "a.woff\n");
+    EXPECT_EQ(Listing(dir), "own\ntheirs.woff\n");
+    // A new file in that folder is still refused.
+    EXPECT_EQ(InChild([&] {
+        CFileException error;
+        CFile f;
+        return f.Open(P(dir.File("new.woff")), CFile::modeCreate | CFile::modeWrite, &error) ? 1 : error.m_cause;
+    }, true), CFileException::accessDenied);
+}
+
+TEST(File, PipesDevicesAndFoldersAreRefusedAtOnce)
+{
+    TempDir dir;
+    const auto fifo = dir.File("x.woff");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    struct Case { std::string path; UINT flags; };
+    const Case cases[] = {
+        {fifo, CFile::modeRead | CFile::shareDenyWrite},
+        {fifo, CFile::modeCreate | CFile::modeWrite},
+        {fifo, CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite},
+        {"/dev/null", CFile::modeRead},
+        {"/dev/null", CFile::modeCreate | CFile::modeWrite},
+        {dir.Path(), CFile::modeRead},
+        {dir.Path(), CFile::modeCreate | CFile::modeWrite},
+    };
+    for (const Case& c : cases) {
+        // Run apart, so that an open that blocks fails the test instead of hanging it.
+        EXPECT_EQ(InChild([&] {
+            CFileException error;
+            CFile f;
+            if (f.Open(P(c.path), c.flags, &error)) return 1;
+            return error.m_strFileName == P(c.path) ? error.m_cause : 2;
+        }), CFileException::accessDenied) << c.path << " " << c.flags;
+    }
+    struct stat st {};
+    EXPECT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "never replaced";
+    EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
 }
 
 TEST(File, GetStatusGivesSize)

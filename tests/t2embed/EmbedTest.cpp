@@ -69,7 +69,8 @@ TEST(Embed, LoadsByNameBesideTheExecutable)
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
     const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
     EXPECT_EQ(LibraryFilePath(u"T2embed.DLL"), self.substr(0, self.rfind('/')) + "/libT2embed.so");
-    EXPECT_EQ(LibraryFilePath(u"C:\\fonts\\Other.dll"), "C:/fonts/libOther.so");
+    EXPECT_EQ(LibraryFilePath(u"C:\\fonts\\Other.dll"), self.substr(0, self.rfind('/')) + "/C:/fonts/libOther.so");
+    EXPECT_EQ(LibraryFilePath(u"/opt/fonts/Other.dll"), "/opt/fonts/libOther.so");
 }
 
 TEST(Embed, HeaderFieldsComeFromTheFontTables)

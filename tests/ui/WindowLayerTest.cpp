@@ -7,6 +7,8 @@
 #include "WindowHandle.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <system_error>
 
 #include <thread>
 
@@ -73,7 +75,12 @@ protected:
     afx_msg void OnCheck() { ++m_nClicks; }
     afx_msg void OnDouble() { ++m_nDoubleClicks; OnOK(); }
     afx_msg void OnThrow() { m_throw(); }
-    afx_msg LRESULT OnPosted(WPARAM w, LPARAM) { m_posted.push_back(w); return 0; }
+    afx_msg LRESULT OnPosted(WPARAM w, LPARAM)
+    {
+        m_posted.push_back(w);
+        if (w == 1) m_throw();
+        return 0;
+    }
     afx_msg HBRUSH OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
     {
         HBRUSH brush = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
@@ -241,6 +248,36 @@ TEST(DialogManager, ExceptionLeavingAHandlerIsReportedAndTheDialogGoesOn)
     EXPECT_EQ(boxes.Boxes()[0].text, CFileException(CFileException::diskFull, 28, u"a.woff").GetErrorText().ToUtf8());
     EXPECT_EQ(boxes.Boxes()[1].text, "メモリが不足しています。");
     EXPECT_EQ(boxes.Boxes()[2].text, "メモリが不足しています。");
+}
+
+TEST(DialogManager, AnyOtherExceptionLeavingAnyHandlerIsReportedInAnErrorBox)
+{
+    ScriptedResponder boxes;
+    CTestDlg dlg;
+    int thrown = 0;
+    dlg.m_throw = [&] {
+        ++thrown;
+        if (thrown == 1) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
+        throw 42;
+    };
+    // A command, then a posted message whose handler fails the same way.
+    EXPECT_EQ(RunDialog(dlg, [&](CDialog& d) {
+        d.ClickButton(IDC_THROW);
+        d.ClickButton(IDC_THROW);
+        dlg.m_throw = [] { throw std::runtime_error("posted"); };
+        d.PostMessage(WM_TEST_POSTED, 1);
+        d.ClickButton(IDC_CHECK);  // the dialog goes on, and delivers what was posted
+        EXPECT_FALSE(d.IsEnded());
+        return PressButton(d, IDOK);
+    }), IDOK);
+    ASSERT_EQ(boxes.Boxes().size(), 3u);
+    EXPECT_EQ(boxes.Boxes()[0].text, std::string("予期しないエラーが発生しました。\n") +
+                                         std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                                           "thread").what());
+    EXPECT_EQ(boxes.Boxes()[1].text, "予期しないエラーが発生しました。");
+    EXPECT_EQ(boxes.Boxes()[2].text, "予期しないエラーが発生しました。\nposted");
+    for (const auto& box : boxes.Boxes()) EXPECT_EQ(box.style, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(dlg.m_nClicks, 1);
 }
 
 TEST(DialogManager, CtlColorSetsOneControlsTextColour)

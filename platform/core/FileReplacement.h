@@ -1,0 +1,45 @@
+// The new content of a file, written where no reader sees it and put in place in one step,
+// as users expect of a save:
+//
+// - a symbolic link is followed, so the file it names gets the content and the link stays;
+// - a file that exists keeps its permissions and, as far as we may, its owner; a new file
+//   gets the permissions asked for, less the umask;
+// - the content is an unnamed file in the target's folder until Commit() links it in, so a
+//   process killed while writing leaves nothing behind;
+// - where the folder cannot be written but the file can, the content waits in an unnamed file
+//   elsewhere and is copied into the file at Commit(), after the space for it is reserved.
+//
+// Errors are errno values; 0 is success. Anything that ends without Commit() leaves the
+// target as it was.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+
+class FileReplacement {
+public:
+    FileReplacement() = default;
+    ~FileReplacement() { Abort(); }
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Prepares to replace path. A target that exists must be a regular file we may write
+    // (EISDIR for a folder, EACCES for anything else that is no regular file).
+    int Begin(const std::string& path, mode_t newFileMode);
+    // The descriptor the new content is written to (and may be read back from).
+    int Descriptor() const { return m_fd; }
+    int Commit();
+    void Abort();
+
+private:
+    int BeginInFolder(const std::string& folder, mode_t mode);
+    int BeginInPlace();
+    int CommitLinked();
+    int CommitInPlace();
+
+    int m_fd = -1;
+    int m_targetFd = -1;  // only when the content is copied into the file in place
+    bool m_named = false;  // a file system without unnamed files: a named temporary is used
+    std::string m_target;
+    std::string m_tempPath;
+};
