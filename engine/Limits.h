@@ -34,3 +34,18 @@ inline constexpr DWORD kMinHeadLength = 12;
 // for two platforms. A directory naming its file many times over is damaged or hostile, and
 // copying or compressing it as it asks would cost work out of all proportion to the file.
 inline constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
+
+// The font picker's walk over a collection reads, for every member, its offset table, its
+// directory and its name table, and fills a 512-byte buffer for each name record. In a sound
+// collection those structures are the members' own and lie side by side, so the walk costs a few
+// times the file's size at most (the buffers being larger than the records); members that share
+// or overlap them can make it read the same bytes without end. The walk may cost this many bytes
+// per byte of its file, plus a fixed allowance for small collections whose members share one
+// font, before the next member counts as damaged.
+inline constexpr ULONGLONG kMaxWalkBytesPerFileByte = 16;
+inline constexpr ULONGLONG kWalkAllowance = ULONGLONG(64) << 20;
+
+// The structure readers keep what they read of their input in blocks of this size, up to this
+// much in all, so that members sharing or overlapping their structures are read from memory.
+inline constexpr size_t kReadCacheBlock = size_t(64) << 10;
+inline constexpr size_t kMaxReadCacheBytes = size_t(16) << 20;
