@@ -46,6 +46,7 @@ void CWOFF::FreeNameTable()
     m_nameTable.ppStrings = nullptr;
     m_nameTable.pNameRecords = nullptr;
     m_nameTable.count = 0;
+    m_nameTableOffset.reset();
 }
 
 BOOL CWOFF::CheckFileType()

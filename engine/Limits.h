@@ -43,7 +43,10 @@ inline constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
 // per byte of its file, plus a fixed allowance for small collections whose members share one
 // font, before the next member counts as damaged.
 inline constexpr ULONGLONG kMaxWalkBytesPerFileByte = 16;
-inline constexpr ULONGLONG kWalkAllowance = ULONGLONG(64) << 20;
+inline constexpr ULONGLONG kWalkAllowance = ULONGLONG(128) << 20;
+// A member whose name table is the one read for the member before it gets that table without a
+// read; what remains is the picker's look through its records, counted at this many bytes each.
+inline constexpr ULONGLONG kSharedNameRecordCost = 4;
 
 // The structure readers keep what they read of their input in blocks of this size, up to this
 // much in all, so that members sharing or overlapping their structures are read from memory.

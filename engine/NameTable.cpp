@@ -2,6 +2,7 @@
 // conversion of its big-endian UTF-16 strings to Shift-JIS.
 #include "CodePage.h"
 #include "FileIO.h"
+#include "Limits.h"
 #include "WOFF.h"
 
 #include <algorithm>
@@ -44,9 +45,14 @@ void CWOFF::ReadNameTable(CFile* file)
 {
     // Without a 'name' table the table read for an earlier font stays, as the picker expects.
     if (m_nNameIndex < 0 || m_nNameIndex >= m_sfntDirectory.GetSize()) return;
+    const DWORD tableOffset = m_sfntDirectory[m_nNameIndex].offset;
+    // Members that share their font share this table: the one held is what a read would give.
+    if (file == m_pFile && m_nameTableOffset == tableOffset) {
+        m_nWalkBytes += ULONGLONG(m_nameTable.count) * kSharedNameRecordCost;
+        return;
+    }
     FreeNameTable();
 
-    const DWORD tableOffset = m_sfntDirectory[m_nNameIndex].offset;
     ParseFields(ReadAt(file, tableOffset, kNameHeaderSize), [&](FieldReader& reader) {
         reader.U16(m_nameTable.format);
         reader.U16(m_nameTable.count);
@@ -85,6 +91,7 @@ void CWOFF::ReadNameTable(CFile* file)
         const size_t n = std::min<size_t>(record.length, strings.size() - at);
         std::memcpy(m_nameTable.ppStrings[i], strings.data() + at, n);
     }
+    if (file == m_pFile) m_nameTableOffset = tableOffset;
 }
 
 int ConvertUTF16BEToShiftJIS(const BYTE* src, BYTE* dst, int nChars)

@@ -18,6 +18,7 @@
 #include "Types.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CReadCache;
@@ -185,6 +186,9 @@ private:
     // the cost of the font picker's walk so far, which CheckTableBounds holds to what the file
     // justifies.
     ULONGLONG m_nWalkBytes;
+    // Where in m_pFile the name table in m_nameTable was read from, while it holds one read
+    // there: the next member whose name table starts there gets it without a read.
+    std::optional<DWORD> m_nameTableOffset;
 };
 
 // Reads count items of itemSize bytes (1, 2, 3, 4 or 8) from the file's current position into

@@ -120,4 +120,38 @@ TEST(CollectionWalk, MembersAcrossALargeFileAreEachReadRight)
     EXPECT_TRUE(responder.Boxes().empty());
 }
 
+// Members alternating between two fonts whose name tables hold 65535 records each: every member
+// reads its table afresh, and the walk ends as damage once it has cost more than the file
+// justifies, having read the file itself about once.
+TEST(CollectionWalk, MembersAlternatingBetweenLargeNameTablesEndTheWalkAsDamage)
+{
+    ScriptedResponder responder;
+    Bytes name;
+    Put16(name, 0);
+    Put16(name, 0xFFFF);
+    Put16(name, 0);  // every string is empty
+    for (int i = 0; i < 0xFFFF; ++i)
+        for (std::uint16_t v : {3, 1, 0x409, 1, 0, 0}) Put16(name, v);
+    const std::uint32_t first = 12 + 4 * 1000, second = first + 28 + std::uint32_t(name.size());
+    Bytes alternating;
+    PutTag(alternating, "ttcf");
+    Put32(alternating, 0x00010000);
+    Put32(alternating, 1000);
+    for (std::uint32_t i = 0; i < 1000; ++i) Put32(alternating, i % 2 ? second : first);
+    for (std::uint32_t start : {first, second}) {
+        const Bytes font = BuildDirectory(0x00010000, 1, {{"name", 0, start + 28, std::uint32_t(name.size())}});
+        alternating.insert(alternating.end(), font.begin(), font.end());
+        alternating.insert(alternating.end(), name.begin(), name.end());
+    }
+    auto file = CountingMemFile(alternating);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const Walked walked = Walk(woff, *file);
+    EXPECT_GT(walked.refusedAt, 1);
+    EXPECT_LT(walked.refusedAt, 1000);
+    EXPECT_EQ(walked.names.size(), size_t(walked.refusedAt));
+    EXPECT_LE(file->m_read, 2 * alternating.size());
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
 } // namespace
