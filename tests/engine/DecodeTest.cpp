@@ -125,7 +125,8 @@ TEST_F(Decoder, SearchFieldsFollowTheNumberOfTables)
     for (const auto& [count, fields] : cases) {
         SCOPED_TRACE(count);
         std::vector<WoffTable> tables = {{"head", HeadBytes()}};
-        for (int i = 1; i < count; ++i) tables.push_back({"t" + std::to_string(100 + i), Noise(4, std::uint32_t(i))});
+        for (int i = 1; i < count; ++i)
+            tables.push_back({std::string("t").append(std::to_string(100 + i)), Noise(4, std::uint32_t(i))});
         const Decoded result = Decode(BuildWoff(kTrueType, tables));
         ASSERT_TRUE(result.ok);
         EXPECT_EQ(Be16(result.font, 4), count);
