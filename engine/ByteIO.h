@@ -38,6 +38,13 @@ inline bool TagIs(const BYTE* tag, const char (&name)[5])
     return std::memcmp(tag, name, 4) == 0;
 }
 
+// The sfnt versions of the fonts the engine reads: TrueType (00 01 00 00 or "true") and CFF
+// ("OTTO").
+inline bool IsFontFlavor(DWORD version)
+{
+    return version == 0x00010000 || version == 0x74727565 || version == 0x4F54544F;
+}
+
 // Decodes fields, in order, from bytes that were read from a file, by the engine's field-read
 // rule:
 //   - a number wholly present is taken, converted from big-endian;

@@ -1,6 +1,7 @@
 // The WOFF 1.0 decoder: the metadata block shown first, then every table but "DSIG" written
 // uncompressed behind a directory in ascending tag order, and the checkSumAdjustment set for
 // the new font.
+#include "DirectoryCheck.h"
 #include "EngineMessages.h"
 #include "FileIO.h"
 #include "Layout.h"
@@ -10,7 +11,6 @@
 #include "WOFF.h"
 
 #include <algorithm>
-#include <unordered_set>
 #include <zlib.h>
 
 namespace {
@@ -33,29 +33,14 @@ bool InFile(CFile* file, DWORD offset, DWORD length)
     return ULONGLONG(offset) + length <= file->GetLength();
 }
 
-// What is checked of the WOFF directory before any table is read: the whole directory in the
-// file (the reader keeps an entry that the file ends inside, its missing fields repeating the
-// entry before, which would make up a table), a "head" table long enough
-// to hold its checkSumAdjustment, no tag twice (table data is found by tag, so a second entry
-// could only repeat the first one's bytes under its own length), stored data that the file can
-// hold (WOFF tables do not overlap), and an output of plausible size.
-bool DirectoryIsSound(const CWOFFDirectory& directory, WORD numTables, ULONGLONG fileLength)
+// The tables the decoder reads: every entry but "DSIG", which it neither reads nor writes. Their
+// stored bytes may not overlap in a WOFF, so together they fit the file once.
+bool WoffDirectoryIsSound(const CWOFFDirectory& directory, WORD numTables, ULONGLONG fileLength)
 {
-    if (kWOFFHeaderSize + kWOFFEntrySize * ULONGLONG(numTables) > fileLength) return false;
-    bool head = false;
-    ULONGLONG stored = 0, output = 0;
-    std::unordered_set<DWORD> tags;
-    for (const WOFFTableDirectoryEntry& entry : directory) {
-        stored += entry.compLength;
-        if (TagIs(entry.tag, "DSIG")) continue;
-        if (!tags.insert(GetBe32(entry.tag)).second) return false;
-        if (TagIs(entry.tag, "head")) {
-            if (entry.origLength < 12) return false;
-            head = true;
-        }
-        output += kSfntEntrySize + PaddedLength(entry.origLength);
-    }
-    return head && stored <= fileLength && kOffsetTableSize + output <= kMaxSfntSize;
+    std::vector<TableSpan> tables;
+    for (const WOFFTableDirectoryEntry& entry : directory)
+        if (!TagIs(entry.tag, "DSIG")) tables.push_back(SpanOf(entry));
+    return DirectoryIsSound(tables, {fileLength, kWOFFHeaderSize + kWOFFEntrySize * ULONGLONG(numTables), true, 1});
 }
 
 void SetSearchFields(OffsetTable& table, WORD numTables)
@@ -99,47 +84,30 @@ bool InflateTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source
 }
 
 // Writes one table's data, inflating it when it is stored compressed. FALSE after a message.
+// A stream that cannot give origLength bytes (one claiming more than deflate can expand its
+// bytes to, or none at all) fails in zlib like any other that does not inflate.
 BOOL DecodeTable(CFile* woff, CFile* out, const WOFFTableDirectoryEntry& source, Pieces& pieces)
 {
-    if (!InFile(woff, source.offset, source.compLength)) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
     if (source.compLength >= source.origLength) {
         // Stored: its first origLength bytes.
-        if (!ForEachPiece(woff, source.offset, source.origLength, pieces.stored.get(),
-                          [out](const BYTE* data, DWORD n, DWORD) { out->Write(data, n); })) {
-            AfxMessageBox(kMsgWOFFBroken);
-            return FALSE;
-        }
-        return TRUE;
+        const bool whole = ForEachPiece(woff, source.offset, source.origLength, pieces.stored.get(),
+                                        [out](const BYTE* data, DWORD n, DWORD) { out->Write(data, n); });
+        return whole ? TRUE : Refuse(kMsgWOFFBroken);
     }
-    if (!PlausibleExpansion(source.origLength, source.compLength, kMaxSfntSize, kMaxZlibRatio)) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
-    if (!InflateTable(woff, out, source, pieces)) {
-        AfxMessageBox(kMsgUncompressFailed);
-        return FALSE;
-    }
-    return TRUE;
+    return InflateTable(woff, out, source, pieces) ? TRUE : Refuse(kMsgUncompressFailed);
 }
 
 // Shows the metadata block, when the file has one, and returns whether the decoding goes on.
+// Only a block beyond the file or beyond the cap is refused; below the cap, one that does not
+// decompress to what it claims gets its message and is shown all the same.
 BOOL ShowWOFFMetaData(CFile* file, const WOFFHeader& header)
 {
     if (header.metaLength == 0) return TRUE;
-    if (!InFile(file, header.metaOffset, header.metaLength) ||
-        !PlausibleExpansion(header.metaOrigLength, header.metaLength, kMaxMetaDataSize, kMaxZlibRatio)) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
+    if (!InFile(file, header.metaOffset, header.metaLength) || header.metaOrigLength > kMaxMetaDataSize)
+        return Refuse(kMsgWOFFBroken);
     std::unique_ptr<BYTE[]> packed = AllocBuffer(header.metaLength);
     file->Seek(header.metaOffset, CFile::begin);
-    if (file->Read(packed.get(), header.metaLength) != header.metaLength) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
+    if (file->Read(packed.get(), header.metaLength) != header.metaLength) return Refuse(kMsgWOFFBroken);
     // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
     std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(header.metaOrigLength ? header.metaOrigLength : 1));
     uLongf length = header.metaOrigLength;
@@ -158,10 +126,8 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
     m_woffDirectory.RemoveAll();
     ReadWOFFTableDirectory(m_pFile);
     if (!ShowWOFFMetaData(m_pFile, m_woffHeader)) return FALSE;
-    if (!DirectoryIsSound(m_woffDirectory, m_woffHeader.numTables, m_pFile->GetLength())) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
+    if (!WoffDirectoryIsSound(m_woffDirectory, m_woffHeader.numTables, m_pFile->GetLength()))
+        return Refuse(kMsgWOFFBroken);
 
     // The font's directory: every table but "DSIG", with the WOFF's checksums taken over, each
     // entry kept beside the WOFF entry its bytes come from. Tags are unique by now, so this is

@@ -1,5 +1,6 @@
 #include "ByteIO.h"
 #include "FileIO.h"
+#include "ReadCache.h"
 #include "WOFF.h"
 
 #include <cstring>
@@ -21,7 +22,8 @@ CWOFF::CWOFF(CFile* pFile, BOOL bFontInput)
       m_nOS2Index(-1),
       m_nGlyfIndex(-1),
       m_nCFFIndex(-1),
-      m_nameTable{}
+      m_nameTable{},
+      m_nWalkBytes(0)
 {
 }
 
@@ -44,6 +46,7 @@ void CWOFF::FreeNameTable()
     m_nameTable.ppStrings = nullptr;
     m_nameTable.pNameRecords = nullptr;
     m_nameTable.count = 0;
+    m_nameTableOffset.reset();
 }
 
 BOOL CWOFF::CheckFileType()
@@ -52,6 +55,8 @@ BOOL CWOFF::CheckFileType()
     m_nFontNumber = 0;
     m_nNameIndex = m_nHeadIndex = m_nOS2Index = m_nGlyfIndex = m_nCFFIndex = -1;
     FreeNameTable();
+    m_pReadCache.reset();
+    m_nWalkBytes = 0;
 
     // Bytes the file does not hold count as zeros.
     BYTE magic[4] = {};

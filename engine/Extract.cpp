@@ -1,10 +1,10 @@
 // Collection member extraction: the picked member written as a font of its own, every table
 // copied whole (shared tables included), every checksum computed afresh and the
 // checkSumAdjustment set for the new file.
+#include "DirectoryCheck.h"
 #include "EngineMessages.h"
 #include "FileIO.h"
 #include "Layout.h"
-#include "MessageBox.h"
 #include "SfntWriter.h"
 #include "WOFF.h"
 
@@ -15,34 +15,21 @@ const char* const kTrueTypeOrder[] = {"head", "hhea", "maxp", "OS/2", "hmtx", "L
                                       "kern", "name", "post", "gasp", "PCLT", "DSIG", nullptr};
 const char* const kCffOrder[] = {"head", "hhea", "maxp", "OS/2", "name", "cmap", "post", "CFF ", nullptr};
 
-// How many times over the tables of one member may name the bytes of the file. Tables normally
-// do not overlap; a few fonts let two tags share one range (bitmap data kept for two platforms),
-// but a directory naming its file many times over is damaged or hostile.
-constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
-
-// What is checked before anything is read or written: the directory is whole (every entry's 16
-// bytes are in the file: the reader keeps an entry that the file ends inside, with the missing
-// fields of the entry before, which would make up a table), it has a "head"
-// table that holds a checkSumAdjustment, every table lies within the file, and the tables
-// together name the file's bytes only a few times over, so that a directory pointing many
-// entries at one large range cannot make the output or the work grow out of proportion to the
-// file. Also returns the longest table, for the one buffer the copy needs.
-bool MemberIsSound(const CSfntDirectory& directory, DWORD start, WORD numTables, ULONGLONG fileLength,
-                   DWORD& longest)
+// Every table of the member is copied, "DSIG" and repeated tags included, each from its own
+// bytes; a few tags may share one range of the file.
+bool MemberIsSound(const CSfntDirectory& directory, DWORD start, WORD numTables, ULONGLONG fileLength)
 {
-    if (directory.GetSize() != numTables) return false;
-    if (ULONGLONG(start) + kOffsetTableSize + kSfntEntrySize * ULONGLONG(numTables) > fileLength) return false;
-    const INT_PTR head = FindHead(directory);
-    if (head < 0 || directory[head].length < 12) return false;
-    ULONGLONG total = 0, padded = 0;
-    longest = 0;
-    for (const sfnt_DirectoryEntry& entry : directory) {
-        if (ULONGLONG(entry.offset) + entry.length > fileLength) return false;
-        total += entry.length;
-        padded += PaddedLength(entry.length);
-        longest = std::max(longest, entry.length);
-    }
-    return total <= kMaxTableBytesPerFileByte * fileLength && padded <= kMaxSfntSize;
+    std::vector<TableSpan> tables;
+    for (const sfnt_DirectoryEntry& entry : directory) tables.push_back(SpanOf(entry));
+    const ULONGLONG directoryEnd = ULONGLONG(start) + kOffsetTableSize + kSfntEntrySize * ULONGLONG(numTables);
+    return DirectoryIsSound(tables, {fileLength, directoryEnd, false, kMaxTableBytesPerFileByte});
+}
+
+DWORD LongestTable(const CSfntDirectory& directory)
+{
+    DWORD longest = 0;
+    for (const sfnt_DirectoryEntry& entry : directory) longest = std::max(longest, entry.length);
+    return longest;
 }
 
 // The table's checksum; the "head" table's leaves out its checkSumAdjustment (bytes 8 to 11, in
@@ -69,19 +56,12 @@ BOOL CWOFF::ExtractFont(CFile* out)
         ReadOffsetTable(m_pFile);
         ReadTableDirectory(m_pFile);
     }
-    DWORD longest = 0;
-    if (!member || !MemberIsSound(m_sfntDirectory, start, m_offsetTable.numTables, m_pFile->GetLength(), longest)) {
-        AfxMessageBox(kMsgFontBroken);
-        return FALSE;
-    }
-    std::unique_ptr<BYTE[]> buffer = AllocBuffer(std::min(longest, kTablePiece));
+    if (!member || !MemberIsSound(m_sfntDirectory, start, m_offsetTable.numTables, m_pFile->GetLength()))
+        return Refuse(kMsgFontBroken);
+    std::unique_ptr<BYTE[]> buffer = AllocBuffer(std::min(LongestTable(m_sfntDirectory), kTablePiece));
 
-    for (sfnt_DirectoryEntry& entry : m_sfntDirectory) {
-        if (!FreshChecksum(m_pFile, entry, buffer.get(), entry.checkSum)) {
-            AfxMessageBox(kMsgFontBroken);
-            return FALSE;
-        }
-    }
+    for (sfnt_DirectoryEntry& entry : m_sfntDirectory)
+        if (!FreshChecksum(m_pFile, entry, buffer.get(), entry.checkSum)) return Refuse(kMsgFontBroken);
 
     // The member's own offset table and directory order; the directory is written twice, the
     // second time with the offsets the tables got.
@@ -96,10 +76,7 @@ BOOL CWOFF::ExtractFont(CFile* out)
         copy[index].offset = static_cast<DWORD>(out->GetPosition());
         const bool whole = ForEachPiece(m_pFile, entry.offset, entry.length, buffer.get(),
                                         [out](const BYTE* data, DWORD n, DWORD) { out->Write(data, n); });
-        if (!whole) {
-            AfxMessageBox(kMsgFontBroken);
-            return FALSE;
-        }
+        if (!whole) return Refuse(kMsgFontBroken);
         WriteTablePadding(out, entry.length);
     }
     WriteTableDirectory(out, &copy, TRUE);

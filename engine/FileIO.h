@@ -30,13 +30,19 @@ void ShowReadError();
 // than the file holds.
 std::vector<BYTE> ReadBlock(CFile* file, size_t n);
 
-// Reads up to n bytes and hands them to parse(FieldReader&); a field cut short shows the
-// read-error message once, as the field-read rule asks.
+// Hands bytes read from a file to parse(FieldReader&); a field cut short shows the read-error
+// message once, as the field-read rule asks.
 template <typename Parse>
-void ReadFields(CFile* file, size_t n, Parse&& parse)
+void ParseFields(const std::vector<BYTE>& block, Parse&& parse)
 {
-    const std::vector<BYTE> block = ReadBlock(file, n);
     FieldReader reader(block.data(), block.size());
     parse(reader);
     if (reader.Cut()) ShowReadError();
+}
+
+// Reads up to n bytes at the file's position and parses them as ParseFields does.
+template <typename Parse>
+void ReadFields(CFile* file, size_t n, Parse&& parse)
+{
+    ParseFields(ReadBlock(file, n), parse);
 }

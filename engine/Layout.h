@@ -12,9 +12,6 @@ inline constexpr size_t kWOFFHeaderSize = 44;
 inline constexpr size_t kWOFF2HeaderSize = 48;
 inline constexpr size_t kWOFFEntrySize = 20;
 
-// Collections hold a few fonts, some a few dozen; one claiming more than this is damaged.
-inline constexpr size_t kMaxCollectionFonts = 256;
-
 void PackOffsetTable(const OffsetTable& table, BYTE* out);
 void PackSfntEntry(const sfnt_DirectoryEntry& entry, BYTE* out);
 void PackWOFFHeader(const WOFFHeader& header, BYTE* out);

@@ -13,6 +13,12 @@ std::unique_ptr<BYTE[]> AllocBuffer(size_t n)
     return std::unique_ptr<BYTE[]>(p);
 }
 
+BOOL Refuse(const char16_t* message)
+{
+    AfxMessageBox(message);
+    return FALSE;
+}
+
 void ShowReadError()
 {
     AfxMessageBox(kMsgReadError, MB_OK);

@@ -2,6 +2,8 @@
 // directory of the selected font, and table checksums.
 #include "FileIO.h"
 #include "Layout.h"
+#include "Limits.h"
+#include "ReadCache.h"
 #include "WOFF.h"
 
 #include <algorithm>
@@ -21,20 +23,18 @@ void CWOFF::ReadTTCHeader(CFile* file)
     // A header may claim up to 2^32 fonts. Only the offsets the file really holds are kept
     // (one cut short by the end of the file counts, and stays zero), and numFonts is brought
     // down to them, so that no list, loop or member number goes beyond what the file holds.
-    // Beyond that, members are limited to kMaxCollectionFonts: the font picker reads every
-    // member's directory and name table, each up to 65535 records, and a file whose many
-    // offsets all point at one member with a large name table would otherwise cost work that
-    // grows with the square of its size.
-    const size_t claimed = std::min<size_t>(m_ttcHeader.numFonts, kMaxCollectionFonts);
+    // What walking that many members may cost is bounded by CheckTableBounds.
+    const size_t claimed = m_ttcHeader.numFonts;
     const std::vector<BYTE> block = ReadBlock(file, size_t(4) * claimed);
     const size_t held = (block.size() + 3) / 4;
     const size_t kept = std::min(held, claimed);
     m_ttcHeader.numFonts = static_cast<DWORD>(kept);
     m_ttcHeader.tableDirectoryOffsets = EngineNew<DWORD>(kept);
 
-    FieldReader reader(block.data(), block.size());
-    for (size_t i = 0; i < kept; ++i) reader.U32(m_ttcHeader.tableDirectoryOffsets[i]);
-    if (reader.Cut()) ShowReadError();
+    ParseFields(block, [&](FieldReader& reader) {
+        for (size_t i = 0; i < kept; ++i) reader.U32(m_ttcHeader.tableDirectoryOffsets[i]);
+    });
+    m_nWalkBytes = 0;
 }
 
 BOOL CWOFF::GetFontStart(DWORD& start) const
@@ -52,8 +52,8 @@ void CWOFF::ReadOffsetTable(CFile* file)
 {
     DWORD start;
     if (!GetFontStart(start)) return;
-    file->Seek(start, CFile::begin);
-    ReadFields(file, kOffsetTableSize, [&](FieldReader& reader) { ParseOffsetTable(reader, m_offsetTable); });
+    ParseFields(ReadAt(file, start, kOffsetTableSize),
+                [&](FieldReader& reader) { ParseOffsetTable(reader, m_offsetTable); });
 }
 
 void CWOFF::WriteOffsetTable(CFile* file)
@@ -68,15 +68,14 @@ void CWOFF::ReadTableDirectory(CFile* file)
 {
     DWORD start;
     if (!GetFontStart(start)) return;
-    file->Seek(LONGLONG(start) + LONGLONG(kOffsetTableSize), CFile::begin);
-
     m_nNameIndex = m_nHeadIndex = m_nOS2Index = m_nGlyfIndex = m_nCFFIndex = -1;
     m_sfntDirectory.RemoveAll();
 
     // Entries that lie wholly past the end of the file are not made up: the directory holds
     // what the file holds, at most numTables entries. Within an entry cut short, the fields
     // the file lacks keep the previous entry's values.
-    ReadFields(file, kSfntEntrySize * m_offsetTable.numTables, [&](FieldReader& reader) {
+    const ULONGLONG first = ULONGLONG(start) + kOffsetTableSize;
+    ParseFields(ReadAt(file, first, kSfntEntrySize * m_offsetTable.numTables), [&](FieldReader& reader) {
         sfnt_DirectoryEntry entry{};
         for (int i = 0; i < m_offsetTable.numTables && !reader.AtEnd(); ++i) {
             ParseSfntEntry(reader, entry);
@@ -100,9 +99,31 @@ void CWOFF::WriteTableDirectory(CFile* file, CSfntDirectory* pDirectory, BOOL bS
     file->Write(bytes.data(), static_cast<UINT>(bytes.size()));
 }
 
+std::vector<BYTE> CWOFF::ReadAt(CFile* file, ULONGLONG offset, size_t n)
+{
+    std::vector<BYTE> bytes;
+    if (file == m_pFile) {
+        if (!m_pReadCache) m_pReadCache = std::make_unique<CReadCache>(file);
+        bytes = m_pReadCache->Read(offset, n);
+    } else {
+        file->Seek(static_cast<LONGLONG>(offset), CFile::begin);
+        bytes = ReadBlock(file, n);
+    }
+    m_nWalkBytes += bytes.size();
+    return bytes;
+}
+
+ULONGLONG CWOFF::LengthOf(CFile* file)
+{
+    if (file != m_pFile) return file->GetLength();
+    if (!m_pReadCache) m_pReadCache = std::make_unique<CReadCache>(file);
+    return m_pReadCache->Length();
+}
+
 BOOL CWOFF::CheckTableBounds(CFile* file)
 {
-    const ULONGLONG fileLength = file->GetLength();
+    const ULONGLONG fileLength = LengthOf(file);
+    if (m_nWalkBytes > kMaxWalkBytesPerFileByte * fileLength + kWalkAllowance) return FALSE;
     const INT_PTR count = std::min<INT_PTR>(m_offsetTable.numTables, m_sfntDirectory.GetSize());
     for (INT_PTR i = 0; i < count; ++i) {
         const sfnt_DirectoryEntry& entry = m_sfntDirectory[i];

@@ -1,28 +1,13 @@
 // What the WOFF 1.0 decoder and the collection extraction share when they write an sfnt font:
-// the order the tables are laid out in, the zero bytes behind each table, the checkSumAdjustment
-// of the finished font, and the named limits that keep a damaged file from costing far more
-// memory or work than its size justifies.
+// the order the tables are laid out in, the zero bytes behind each table and the
+// checkSumAdjustment of the finished font. The engine's limits (kMaxSfntSize and the others)
+// are in Limits.h, included here for the code that has always found them in this header.
 #pragma once
 
+#include "Limits.h"
 #include "WOFF.h"
 
 #include <algorithm>
-
-// A decoded or extracted font is never this large; a directory that adds up to more is damaged.
-inline constexpr ULONGLONG kMaxSfntSize = ULONGLONG(1) << 30;
-// Metadata blocks are a few kilobytes of XML; one claiming more is damaged.
-inline constexpr ULONGLONG kMaxMetaDataSize = ULONGLONG(64) << 20;
-// Deflate cannot expand a stream by more than about 1032 to 1, so a zlib stream that claims
-// more than this does not hold what it says.
-inline constexpr ULONGLONG kMaxZlibRatio = 1032;
-// Brotli can go further than deflate on repetitive text, but real metadata stays far below this.
-inline constexpr ULONGLONG kMaxBrotliRatio = 4096;
-
-// The plausibility test of a decompressed size against its cap and its compressed size.
-inline bool PlausibleExpansion(ULONGLONG origLength, ULONGLONG compLength, ULONGLONG cap, ULONGLONG ratio)
-{
-    return origLength <= cap && origLength <= compLength * ratio;
-}
 
 // Tables are read and written in pieces of this size, so that memory stays near the size of the
 // output alone; a multiple of 4, so that the checksums of the pieces add up to the table's.

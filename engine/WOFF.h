@@ -17,6 +17,12 @@
 #include "File.h"
 #include "Types.h"
 
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CReadCache;
+
 // Collection header: the tag is kept as a big-endian number, the rest in host order.
 struct TTCHeader {
     DWORD ttcTag;
@@ -105,17 +111,23 @@ public:
     BOOL CheckFileType();
     void ReadFontHeader();
 
-    // sfnt and collection structures.
+    // sfnt and collection structures. A collection keeps every member whose offset the file
+    // holds. The readers keep what they read of m_pFile, so that members sharing or
+    // overlapping their structures cost a copy rather than a read of the file.
     void ReadTTCHeader(CFile* file);
     void ReadOffsetTable(CFile* file);
     void WriteOffsetTable(CFile* file);
     void ReadTableDirectory(CFile* file);
     static void WriteTableDirectory(CFile* file, CSfntDirectory* pDirectory, BOOL bSeek);
+    // TRUE when every table of m_sfntDirectory lies within the file, and the walk over the
+    // collection's members since ReadTTCHeader has cost no more than the file justifies
+    // (kMaxWalkBytesPerFileByte, kWalkAllowance): a member past that point counts as damage,
+    // so that no file makes the font picker's walk cost more than its size warrants.
     BOOL CheckTableBounds(CFile* file);
     sfnt_DirectoryEntry FindSfntTableEntry(const BYTE* tag);
     DWORD SumTableChecksums();
 
-    // The 'name' table of the selected font.
+    // The 'name' table of the selected font: the records the file holds, each with its string.
     void ReadNameTable(CFile* file);
 
     // WOFF and WOFF2 headers and the WOFF directory.
@@ -164,6 +176,19 @@ private:
     // File offset of the selected font's offset table; FALSE when m_nFontNumber names no
     // member whose offset was read, in which case nothing may be read for it.
     BOOL GetFontStart(DWORD& start) const;
+    // Up to n bytes of file at offset, for the structure readers: from m_pReadCache when file is
+    // the input, and counted in m_nWalkBytes.
+    std::vector<BYTE> ReadAt(CFile* file, ULONGLONG offset, size_t n);
+    ULONGLONG LengthOf(CFile* file);
+
+    std::unique_ptr<CReadCache> m_pReadCache;  // made on the first structure read
+    // What the structure readers have read and filled since the collection header was read:
+    // the cost of the font picker's walk so far, which CheckTableBounds holds to what the file
+    // justifies.
+    ULONGLONG m_nWalkBytes;
+    // Where in m_pFile the name table in m_nameTable was read from, while it holds one read
+    // there: the next member whose name table starts there gets it without a read.
+    std::optional<DWORD> m_nameTableOffset;
 };
 
 // Reads count items of itemSize bytes (1, 2, 3, 4 or 8) from the file's current position into

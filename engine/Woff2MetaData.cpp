@@ -2,9 +2,9 @@
 // metadata viewer before the file is decoded.
 #include "EngineMessages.h"
 #include "FileIO.h"
+#include "Limits.h"
 #include "MessageBox.h"
 #include "MetaDataViewer.h"
-#include "SfntWriter.h"
 #include "WOFF.h"
 
 #include <brotli/decode.h>
@@ -15,17 +15,13 @@ BOOL CWOFF::ShowWOFF2MetaData()
     const DWORD metaLength = m_woffHeader.metaLength;
     const DWORD metaOrigLength = m_woffHeader.metaOrigLength;
     if (metaLength == 0) return TRUE;
-    if (ULONGLONG(m_woffHeader.metaOffset) + metaLength > m_pFile->GetLength() ||
-        !PlausibleExpansion(metaOrigLength, metaLength, kMaxMetaDataSize, kMaxBrotliRatio)) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
+    // Only a block beyond the file or beyond the cap is refused; below the cap, one that does not
+    // decompress to what it claims gets its message and is shown all the same.
+    if (ULONGLONG(m_woffHeader.metaOffset) + metaLength > m_pFile->GetLength() || metaOrigLength > kMaxMetaDataSize)
+        return Refuse(kMsgWOFFBroken);
     std::unique_ptr<BYTE[]> packed = AllocBuffer(metaLength);
     m_pFile->Seek(m_woffHeader.metaOffset, CFile::begin);
-    if (m_pFile->Read(packed.get(), metaLength) != metaLength) {
-        AfxMessageBox(kMsgWOFFBroken);
-        return FALSE;
-    }
+    if (m_pFile->Read(packed.get(), metaLength) != metaLength) return Refuse(kMsgWOFFBroken);
     // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
     std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(metaOrigLength ? metaOrigLength : 1));
     size_t length = metaOrigLength;

@@ -7,6 +7,7 @@
 // rule. Its size may not pass what the WOFF's stored bytes can plausibly expand to.
 #include "FuzzDialogs.h"
 #include "FuzzSupport.h"
+#include "Limits.h"
 #include "WOFF.h"
 
 #include <cstring>
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzz::Check(viewers.shown == (metaLength ? 1u : 0u), "viewer shown other than once per metadata block");
         if (metaLength) {
             fuzz::Check(viewers.block.size() == metaOrigLength && uint64_t(metaOffset) + metaLength <= size, "viewer given another block");
-            fuzz::Check(metaOrigLength <= 1032 * uint64_t(metaLength), "metadata larger than zlib can make of its block");
+            fuzz::Check(metaOrigLength <= kMaxMetaDataSize, "metadata beyond the cap");
             std::vector<uint8_t> text(metaOrigLength);
             uLongf n = metaOrigLength;
             if (uncompress(text.data(), &n, data + metaOffset, metaLength) == Z_OK && n == metaOrigLength)

@@ -4,12 +4,15 @@
 // collection member (one past the last names none).
 //
 // What comes out must be a WOFF file that says what it holds: its length in the header, every
-// table inside it and decompressing to the font's bytes, the metadata block intact; and it
-// may not be larger than the tables the engine agrees to copy (a few times the file at most).
+// table inside it and decompressing to the font's bytes, the metadata block intact; it may not
+// be larger than the tables the engine agrees to copy (a few times the file at most); and our
+// own decoder must take it. A refused font gets a message and nothing written.
+#include "FuzzDialogs.h"
 #include "FuzzSupport.h"
 #include "WOFF.h"
 
 #include <cstring>
+#include <set>
 #include <vector>
 #include <zlib.h>
 
@@ -31,7 +34,18 @@ std::vector<BYTE> Unpack(const BYTE* packed, uint32_t compLength, uint32_t sourc
     return out;
 }
 
-void CheckOutput(const CWOFF& font, const CMemFile& out, const uint8_t* data, size_t size, const BYTE* meta, UINT metaLength)
+// The font's directory entries that the file holds whole, read here on their own.
+std::vector<const uint8_t*> WholeEntries(const uint8_t* data, size_t size, uint32_t start)
+{
+    std::vector<const uint8_t*> entries;
+    if (uint64_t(start) + 12 > size) return entries;
+    const uint16_t numTables = Be16(data + start + 4);
+    for (uint64_t i = 0; i < numTables && uint64_t(start) + 12 + 16 * (i + 1) <= size; ++i)
+        entries.push_back(data + start + 12 + 16 * i);
+    return entries;
+}
+
+void CheckOutput(const CMemFile& out, const uint8_t* data, size_t size, uint32_t start, const BYTE* meta, UINT metaLength)
 {
     const BYTE* w = out.Data();
     const uint64_t length = out.GetLength();
@@ -40,24 +54,28 @@ void CheckOutput(const CWOFF& font, const CMemFile& out, const uint8_t* data, si
     const uint16_t numTables = Be16(w + 12);
     fuzz::Check(44 + 20 * uint64_t(numTables) <= length, "directory leaves the file");
 
-    // Entry i is the i-th font entry other than DSIG; its bytes are those of the first font
-    // entry of its tag (which differ from its own length only when a tag is repeated).
-    std::vector<const sfnt_DirectoryEntry*> kept;
-    for (const sfnt_DirectoryEntry& entry : font.m_sfntDirectory)
-        if (std::memcmp(entry.tag, "DSIG", 4) != 0) kept.push_back(&entry);
-    fuzz::Check(kept.size() == numTables, "numTables is not the font's tables less DSIG");
+    // Entry i is the i-th whole font entry other than DSIG, and carries that entry's bytes.
+    std::vector<const uint8_t*> kept;
+    for (const uint8_t* entry : WholeEntries(data, size, start))
+        if (std::memcmp(entry, "DSIG", 4) != 0) kept.push_back(entry);
+    fuzz::Check(kept.size() == numTables, "numTables is not the font's whole entries less DSIG");
+    std::set<uint32_t> tags;
+    bool head = false;
     uint64_t tableBytes = 0;
     for (uint16_t i = 0; i < numTables; ++i) {
         const BYTE* e = w + 44 + 20 * i;
         const uint32_t offset = Be32(e + 4), compLength = Be32(e + 8), origLength = Be32(e + 12);
-        fuzz::Check(std::memcmp(e, kept[i]->tag, 4) == 0 && origLength == kept[i]->length, "entry differs from the font's");
+        const uint32_t sourceOffset = Be32(kept[i] + 8), sourceLength = Be32(kept[i] + 12);
+        fuzz::Check(std::memcmp(e, kept[i], 4) == 0 && origLength == sourceLength, "entry differs from the font's");
+        fuzz::Check(tags.insert(Be32(e)).second, "a tag written twice");
+        if (std::memcmp(e, "head", 4) == 0) head = origLength >= 12;
         fuzz::Check(offset % 4 == 0 && uint64_t(offset) + compLength <= length, "a table leaves the file");
-        const sfnt_DirectoryEntry source = const_cast<CWOFF&>(font).FindSfntTableEntry(e);
-        fuzz::Check(uint64_t(source.offset) + source.length <= size, "table without its source");
-        const std::vector<BYTE> table = Unpack(w + offset, compLength, source.length);
-        fuzz::Check(table.empty() || std::memcmp(table.data(), data + source.offset, source.length) == 0, "a table changed on its way");
-        tableBytes += source.length;
+        fuzz::Check(uint64_t(sourceOffset) + sourceLength <= size, "table without its source");
+        const std::vector<BYTE> table = Unpack(w + offset, compLength, sourceLength);
+        fuzz::Check(table.empty() || std::memcmp(table.data(), data + sourceOffset, sourceLength) == 0, "a table changed on its way");
+        tableBytes += sourceLength;
     }
+    fuzz::Check(head, "a WOFF without a head table that holds checkSumAdjustment");
     fuzz::Check(tableBytes <= 4 * uint64_t(size), "tables copied out of all proportion to the file");
 
     const uint32_t metaOffset = Be32(w + 24), metaCompLength = Be32(w + 28), metaOrigLength = Be32(w + 32);
@@ -73,11 +91,24 @@ void CheckOutput(const CWOFF& font, const CMemFile& out, const uint8_t* data, si
                 "metadata block does not give back the metadata");
 }
 
+// What the encoder writes, our decoder must take: silently, but for the viewer of its metadata.
+void CheckDecoderTakes(CMemFile& out)
+{
+    out.Seek(0, CFile::begin);
+    CWOFF decoder(&out, FALSE);
+    fuzz::Check(decoder.CheckFileType(), "the decoder does not take the WOFF's flavor");
+    CMemFile font(1024);
+    const size_t boxesBefore = fuzz::BoxesShown();
+    fuzz::Check(decoder.DecodeWOFF(&font) && fuzz::BoxesShown() == boxesBefore, "the decoder refuses what the encoder wrote");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::AnswerMessageBoxes();
+    fuzz::AnswerViewers();
+    fuzz::ResetViewers();
     fuzz::Chooser choose(data, size);
     const uint8_t flags = choose.Byte();
     const uint8_t member = choose.Byte();
@@ -88,15 +119,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::Guarded([&] {
         CWOFF font(&input.File(), TRUE);
         if (!font.CheckFileType()) return;
+        uint32_t start = 0;
         if (font.m_bTTC) {
             font.ReadTTCHeader(&input.File());
             font.m_nFontNumber = static_cast<int>(member % (font.m_ttcHeader.numFonts + 1));
+            if (static_cast<DWORD>(font.m_nFontNumber) < font.m_ttcHeader.numFonts)
+                start = font.m_ttcHeader.tableDirectoryOffsets[font.m_nFontNumber];
             font.ReadFontHeader();
         }
         CMemFile out(1024);
         BYTE* metaData = meta.empty() ? nullptr : meta.data();
-        if (font.EncodeWOFF(&out, metaData, static_cast<UINT>(meta.size())))
-            CheckOutput(font, out, data, size, metaData, static_cast<UINT>(meta.size()));
+        const size_t boxesBefore = fuzz::BoxesShown();
+        if (!font.EncodeWOFF(&out, metaData, static_cast<UINT>(meta.size()))) {
+            fuzz::Check(fuzz::BoxesShown() > boxesBefore, "refused without a message");
+            fuzz::Check(out.GetLength() == 0, "refused after writing");
+            return;
+        }
+        CheckOutput(out, data, size, start, metaData, static_cast<UINT>(meta.size()));
+        CheckDecoderTakes(out);
     });
     return 0;
 }

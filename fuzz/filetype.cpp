@@ -5,6 +5,7 @@
 // of the picked font. The input is the file itself.
 #include "CodePage.h"
 #include "FuzzSupport.h"
+#include "Limits.h"
 #include "WOFF.h"
 
 #include <cstring>
@@ -45,12 +46,26 @@ void CheckDirectory(const CWOFF& font, size_t size)
     }
 }
 
-void CheckBounds(CWOFF& font, CFile& file, size_t size)
+// The most the readers may have counted against the walk so far: each member's offset table and
+// directory entries, and each name table's header, records with their 512-byte buffers and the
+// part of the string storage they name.
+struct WalkCost {
+    uint64_t most = 0;
+    void Member(const CWOFF& font) { most += 12 + 16 * uint64_t(font.m_sfntDirectory.GetSize()); }
+    void Names(const CWOFF& font) { most += 6 + (12 + 512) * uint64_t(font.m_nameTable.count) + 0x10000 + 512; }
+};
+
+// The bounds test passes only for a member whose tables lie in the file, and fails for one whose
+// tables do only once the walk has cost more than the file justifies.
+void CheckBounds(CWOFF& font, CFile& file, size_t size, const WalkCost& cost)
 {
     bool inside = true;
     for (const sfnt_DirectoryEntry& entry : font.m_sfntDirectory)
         if (uint64_t(entry.offset) + entry.length > size) inside = false;
-    fuzz::Check(font.CheckTableBounds(&file) == (inside ? TRUE : FALSE), "bounds test disagrees with the directory");
+    const BOOL bounds = font.CheckTableBounds(&file);
+    if (bounds) fuzz::Check(inside, "bounds test passed a table outside the file");
+    if (!bounds && inside)
+        fuzz::Check(cost.most > kMaxWalkBytesPerFileByte * size + kWalkAllowance, "bounds test failed a sound member early");
 }
 
 // The list entry the font picker makes of a member: its Japanese full name on the Windows
@@ -83,12 +98,13 @@ void ListName(CWOFF& font)
     MultiByteToWideChar(CP_THREAD_ACP, 0, name.data(), -1, text.data(), wide);
 }
 
-void WalkMember(CWOFF& font, CFile& file, size_t size)
+void WalkMember(CWOFF& font, CFile& file, size_t size, WalkCost& cost)
 {
     font.ReadOffsetTable(&file);
     font.ReadTableDirectory(&file);
+    cost.Member(font);
     CheckDirectory(font, size);
-    CheckBounds(font, file, size);
+    CheckBounds(font, file, size, cost);
 }
 
 } // namespace
@@ -104,8 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CWOFF font(&file, TRUE);
         if (!font.CheckFileType()) return;
         fuzz::Check(font.m_bTTC + font.m_bTrueType + font.m_bCFF == 1, "accepted font without exactly one kind flag");
+        WalkCost cost;
         if (!font.m_bTTC) {
-            WalkMember(font, file, size);
+            WalkMember(font, file, size, cost);
             font.ReadNameTable(&file);
             ListName(font);
             font.ReadFontHeader();
@@ -116,9 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzz::Check(numFonts <= (size > 12 ? (size - 12 + 3) / 4 : 0), "more members than the file has offsets for");
         // The picker stops at the first member whose tables leave the file.
         for (font.m_nFontNumber = 0; static_cast<DWORD>(font.m_nFontNumber) < numFonts; ++font.m_nFontNumber) {
-            WalkMember(font, file, size);
+            WalkMember(font, file, size, cost);
             if (!font.CheckTableBounds(&file)) break;
             font.ReadNameTable(&file);
+            cost.Names(font);
             ListName(font);
         }
         // The user picks the last member, or names one that does not exist.

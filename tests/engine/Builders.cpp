@@ -16,7 +16,7 @@ void Put32(Bytes& out, std::uint32_t v)
 
 void PutTag(Bytes& out, const std::string& tag)
 {
-    out.insert(out.end(), tag.begin(), tag.begin() + 4);
+    for (size_t i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(tag[i]));
 }
 
 std::uint32_t Checksum(const Bytes& data)

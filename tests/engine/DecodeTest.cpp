@@ -125,7 +125,8 @@ TEST_F(Decoder, SearchFieldsFollowTheNumberOfTables)
     for (const auto& [count, fields] : cases) {
         SCOPED_TRACE(count);
         std::vector<WoffTable> tables = {{"head", HeadBytes()}};
-        for (int i = 1; i < count; ++i) tables.push_back({"t" + std::to_string(100 + i), Noise(4, std::uint32_t(i))});
+        for (int i = 1; i < count; ++i)
+            tables.push_back({std::string("t").append(std::to_string(100 + i)), Noise(4, std::uint32_t(i))});
         const Decoded result = Decode(BuildWoff(kTrueType, tables));
         ASSERT_TRUE(result.ok);
         EXPECT_EQ(Be16(result.font, 4), count);
@@ -231,11 +232,12 @@ TEST_F(Decoder, DamagedFilesGetTheirMessageAndNoFont)
     const std::vector<Case> cases = {
         {"metadata past the end", [](Bytes& w) { Poke32(w, 28, 4000); }, kWoffBroken},
         {"metadata claiming a gigabyte", [](Bytes& w) { Poke32(w, 32, 0x40000000); }, kWoffBroken},
-        {"metadata far beyond what deflate gives", [](Bytes& w) { Poke32(w, 32, 1u << 25); }, kWoffBroken},
+        {"metadata one byte over the cap", [](Bytes& w) { Poke32(w, 32, (64u << 20) + 1); }, kWoffBroken},
         {"table past the end", [](Bytes& w) { Poke32(w, WoffField(1, 4), 0xFFFFFFF0); }, kWoffBroken},
         {"table that does not inflate", [](Bytes& w) { w[Be32(w, WoffField(1, 4)) + 4] ^= 0xFF; }, kInflateFailed},
         {"table shorter than claimed", [](Bytes& w) { Poke32(w, WoffField(1, 12), 4000); }, kInflateFailed},
-        {"table claiming more than deflate gives", [](Bytes& w) { Poke32(w, WoffField(1, 12), 0x10000000); }, kWoffBroken},
+        {"table claiming more than deflate gives", [](Bytes& w) { Poke32(w, WoffField(1, 12), 0x10000000); }, kInflateFailed},
+        {"compressed table of no bytes", [](Bytes& w) { Poke32(w, WoffField(1, 8), 0); }, kInflateFailed},
         {"no head", [](Bytes& w) { w[WoffField(0, 3)] = 'x'; }, kWoffBroken},
         {"head too short", [](Bytes& w) { Poke32(w, WoffField(0, 8), 11); Poke32(w, WoffField(0, 12), 11); }, kWoffBroken},
         {"tag twice", [](Bytes& w) { std::copy_n("head", 4, w.begin() + long(WoffField(1, 0))); }, kWoffBroken},
@@ -252,6 +254,26 @@ TEST_F(Decoder, DamagedFilesGetTheirMessageAndNoFont)
         EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{test.message});
         EXPECT_EQ(m_dialogs.Dialogs().size(), metaDamage ? 0u : 1u);
     }
+}
+
+// Below the cap, a metadata block that claims more than its bytes can give is one that does not
+// decompress: its message, then the viewer with the length claimed, and decoding goes on. A
+// damaged "DSIG" entry stops nothing, since "DSIG" is never read.
+TEST_F(Decoder, WhatIsNotReadOrDoesNotInflateGetsItsOwnMessage)
+{
+    const std::vector<WoffTable> tables = {{"head", HeadBytes()}, {"DSIG", Noise(16, 2)}, {"glyf", Repeated(3000, 'x')}};
+    Bytes woff = BuildWoff(kTrueType, tables, Repeated(100, 'm'));
+    Poke32(woff, 32, 4u << 20);
+    Poke32(woff, WoffField(1, 4), 0xFFFFFF00);
+    Poke32(woff, WoffField(1, 8), 0x7FFFFFFF);
+    const Decoded result = Decode(woff);
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(Events(), (std::vector<std::string>{kMetaFailed, kViewer}));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].size(), 4u << 20);
+    std::vector<std::string> tags;
+    for (const OutEntry& e : DirectoryOf(result.font)) tags.push_back(e.tag);
+    EXPECT_EQ(tags, (std::vector<std::string>{"glyf", "head"}));
 }
 
 TEST_F(Decoder, FontInputIsRefusedSilently)

@@ -1,8 +1,10 @@
 // The WOFF 1.0 encoder on fonts built in the tests: layout, header values, what is compressed
 // and what is stored, metadata, and damaged or hostile fonts.
 #include "Builders.h"
+#include "DialogResponder.h"
 #include "Responder.h"
 #include "WOFF.h"
+#include "WoffBuilder.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -74,6 +76,19 @@ struct Encoded {
     ULONGLONG position;
 };
 
+// What the encoder reports as done must be a WOFF that our own decoder takes, without a word.
+void ExpectDecoderTakes(const Bytes& woff)
+{
+    ScriptedResponder responder;
+    ScriptedDialogResponder viewer;
+    auto file = MemFile(woff);
+    CWOFF decoder(file.get(), FALSE);
+    EXPECT_TRUE(decoder.CheckFileType());
+    CMemFile font;
+    EXPECT_TRUE(decoder.DecodeWOFF(&font));
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
 Encoded Encode(const Bytes& font, const Bytes& metaData = {}, int member = -1)
 {
     ScriptedResponder responder;
@@ -87,30 +102,51 @@ Encoded Encode(const Bytes& font, const Bytes& metaData = {}, int member = -1)
     CMemFile out;
     Bytes meta = metaData;
     const BOOL ok = woff.EncodeWOFF(&out, meta.empty() ? nullptr : meta.data(), UINT(meta.size()));
-    return {ok, Contents(out), responder.Texts(), out.GetPosition()};
+    Encoded result{ok, Contents(out), responder.Texts(), out.GetPosition()};
+    if (ok) ExpectDecoderTakes(result.woff);
+    return result;
 }
 
-TEST(Encode, FontsWithoutTablesOrWithOnlyDsigGiveAHeaderAlone)
+// No table, no "head", or one too short for its checkSumAdjustment: no reader takes the WOFF
+// that would come of it, so the font is refused before anything is written.
+TEST(Encode, FontsWithoutAUsableHeadAreRefusedAndNothingIsWritten)
 {
-    for (const auto& tables : {std::vector<Table>{}, std::vector<Table>{{"DSIG", Bytes(40, 7)}}}) {
-        const Encoded e = Encode(BuildSfnt(0x00010000, tables));
-        ASSERT_TRUE(e.ok);
-        ASSERT_EQ(e.woff.size(), 44u);
-        EXPECT_EQ(std::string(e.woff.begin(), e.woff.begin() + 4), "wOFF");
-        EXPECT_EQ(Be32(e.woff, 4), 0x00010000u);
-        EXPECT_EQ(Be32(e.woff, 8), 44u);
-        EXPECT_EQ(Be16(e.woff, 12), 0);
-        EXPECT_EQ(Be16(e.woff, 14), 0);
-        EXPECT_EQ(Be32(e.woff, 16), 12u);
-        EXPECT_EQ(Be32(e.woff, 20), 0x00010000u) << "version 1.0";
-        for (size_t field = 24; field < 44; field += 4) EXPECT_EQ(Be32(e.woff, field), 0u);
-        EXPECT_TRUE(e.messages.empty());
+    const std::uint32_t start = 12 + 16 * 2;
+    Bytes ttcAtZero;
+    PutTag(ttcAtZero, "ttcf");
+    Put32(ttcAtZero, 0x00010000);
+    Put32(ttcAtZero, 1);
+    Put32(ttcAtZero, 0);
+    ttcAtZero.resize(64, 0);
+    Bytes ttcPastEnd = ttcAtZero;
+    ttcPastEnd[15] = 200;
+    const struct {
+        const char* name;
+        Bytes font;
+        int member;
+    } cases[] = {
+        {"no tables", BuildSfnt(0x00010000, {}), -1},
+        {"four bytes", {0, 1, 0, 0}, -1},
+        {"65535 tables in 12 bytes", BuildDirectory(0x00010000, 0xFFFF, {}), -1},
+        {"only DSIG", BuildSfnt(0x00010000, {{"DSIG", Bytes(40, 7)}}), -1},
+        {"no head", BuildSfnt(0x00010000, {{"glyf", Noise(40)}, {"cmap", Noise(8)}}), -1},
+        {"head of 11 bytes", BuildSfnt(0x00010000, {{"head", Noise(11)}, {"glyf", Noise(40)}}), -1},
+        {"head entry cut by the end of the file", BuildDirectory(0x00010000, 2, {{"glyf", 0, 0, 12}, {"head", 0, start, 54}}), -1},
+        {"member at offset 0", ttcAtZero, 0},
+        {"member past the end", ttcPastEnd, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes font = c.font;
+        if (std::string(c.name).rfind("head entry cut", 0) == 0) font.resize(start - 4);
+        const Encoded e = Encode(font, {'<', 'x', '/', '>'}, c.member);
+        EXPECT_FALSE(e.ok);
+        EXPECT_TRUE(e.woff.empty());
+        ASSERT_FALSE(e.messages.empty());
+        EXPECT_EQ(e.messages.back(), kFontBroken);
     }
-    const Bytes meta = {'<', 'x', '/', '>'};
-    const Encoded e = Encode(BuildSfnt(0x00010000, {}), meta);
-    ASSERT_TRUE(e.ok);
-    EXPECT_EQ(Be32(e.woff, 24), 44u) << "metadata right after the header";
-    EXPECT_EQ(Be32(e.woff, 8), 44u + Be32(e.woff, 28));
+    // A head of exactly 12 bytes holds checkSumAdjustment.
+    EXPECT_TRUE(Encode(BuildSfnt(0x00010000, {{"head", Noise(12)}})).ok);
 }
 
 TEST(Encode, DsigIsLeftOutAndEverythingElseKeepsItsOrderAndBytes)
@@ -149,27 +185,27 @@ TEST(Encode, ATableIsCompressedOnlyWhenThatIsStrictlyShorter)
 {
     for (long shorterBy : {-5L, 0L, 1L}) {
         const Bytes data = TablePackingTo(160, shorterBy);
-        const Encoded e = Encode(BuildSfnt(0x00010000, {{"glyf", data}}));
+        const Encoded e = Encode(BuildSfnt(0x00010000, {{"head", HeadBytes()}, {"glyf", data}}));
         ASSERT_TRUE(e.ok);
         const auto entries = EntriesOf(e.woff);
         const std::uint32_t expected = shorterBy > 0 ? 160 - std::uint32_t(shorterBy) : 160;
-        EXPECT_EQ(entries[0].compLength, expected) << shorterBy;
-        EXPECT_EQ(Unpack(e.woff, entries[0]), data);
+        EXPECT_EQ(entries[1].compLength, expected) << shorterBy;
+        EXPECT_EQ(Unpack(e.woff, entries[1]), data);
         if (shorterBy <= 0) {
-            EXPECT_TRUE(std::equal(data.begin(), data.end(), e.woff.begin() + entries[0].offset));
+            EXPECT_TRUE(std::equal(data.begin(), data.end(), e.woff.begin() + entries[1].offset));
         }
     }
 }
 
 TEST(Encode, ZeroLengthTablesTakeNoRoom)
 {
-    const Encoded e = Encode(BuildSfnt(0x00010000, {{"head", Noise(5)}, {"kern", {}}, {"post", Noise(8)}}));
+    const Encoded e = Encode(BuildSfnt(0x00010000, {{"head", HeadBytes()}, {"kern", {}}, {"post", Noise(5)}, {"cmap", Noise(8)}}));
     ASSERT_TRUE(e.ok);
     const auto entries = EntriesOf(e.woff);
     EXPECT_EQ(entries[1].compLength, 0u);
     EXPECT_EQ(entries[1].origLength, 0u);
     EXPECT_EQ(entries[1].offset, entries[2].offset);
-    EXPECT_EQ(entries[2].offset, entries[0].offset + 8) << "5 bytes and 3 of padding";
+    EXPECT_EQ(entries[3].offset, entries[2].offset + 8) << "5 bytes and 3 of padding";
 }
 
 TEST(Encode, MetadataFollowsTheLastTableCompressed)
@@ -221,25 +257,25 @@ TEST(Encode, TagsOutOfOrderAndDataInAnotherOrderKeepTheDirectoryOrder)
     EXPECT_EQ(Unpack(e.woff, entries[2]), head);
 }
 
-TEST(Encode, DuplicateTagsCarryTheFirstEntrysBytes)
+// A second entry of a tag would be carried with the first one's bytes under its own length: a
+// WOFF that no decoder takes. "DSIG" is left out anyway, so two of it do no harm.
+TEST(Encode, RepeatedTagsAreRefused)
 {
-    const Bytes first = Noise(12, 1), second = Noise(12, 2);
-    const std::uint32_t start = 12 + 16 * 2;
-    Bytes font = BuildDirectory(0x00010000, 2, {{"name", 1, start, 12}, {"name", 2, start + 12, 12}});
-    font.insert(font.end(), first.begin(), first.end());
-    font.insert(font.end(), second.begin(), second.end());
-    const Encoded e = Encode(font);
-    ASSERT_TRUE(e.ok);
-    const auto entries = EntriesOf(e.woff);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(Unpack(e.woff, entries[1]), first);
-    EXPECT_EQ(entries[1].origChecksum, 2u);
+    const Encoded twice = Encode(BuildSfnt(0x00010000, {{"head", HeadBytes()}, {"name", Noise(12, 1)}, {"name", Noise(20, 2)}}));
+    EXPECT_FALSE(twice.ok);
+    EXPECT_TRUE(twice.woff.empty());
+    EXPECT_EQ(twice.messages, std::vector<std::string>{kFontBroken});
+
+    const Encoded dsig = Encode(BuildSfnt(0x00010000, {{"DSIG", Noise(8, 1)}, {"head", HeadBytes()}, {"DSIG", Noise(8, 2)}}));
+    ASSERT_TRUE(dsig.ok);
+    EXPECT_EQ(EntriesOf(dsig.woff).size(), 1u);
 }
 
 TEST(Encode, CollectionMemberIsEncodedFromItsOwnTables)
 {
     const Bytes a = Noise(40, 1), b = Noise(24, 2);
     const Bytes ttc = BuildCollection({{{"glyf", a}}, {{"head", b}, {"DSIG", Noise(8)}}});
+    EXPECT_FALSE(Encode(ttc, {}, 0).ok) << "the first member has no head";
     const Encoded e = Encode(ttc, {}, 1);
     ASSERT_TRUE(e.ok);
     const auto entries = EntriesOf(e.woff);
@@ -263,7 +299,7 @@ TEST(Encode, TablesOutsideTheFileAreReportedAsDamage)
         {"huge length", 44, 0xFFFFFFF0u},
     };
     for (const Case& c : cases) {
-        Bytes font = BuildDirectory(0x00010000, 2, {{"head", 0, 28 + 16, 4}, {"glyf", 0, c.offset, c.length}});
+        Bytes font = BuildDirectory(0x00010000, 2, {{"head", 0, 28 + 16, 12}, {"glyf", 0, c.offset, c.length}});
         font.resize(60);
         const Encoded e = Encode(font);
         EXPECT_FALSE(e.ok) << c.name;
@@ -276,8 +312,8 @@ TEST(Encode, ManyEntriesOverOneLargeRangeAreRefusedAtOnce)
     // 4000 entries, each naming the whole 1 MB file: as a font that is damage, and encoding it
     // as asked would compress 4 GB.
     const std::uint32_t n = 4000, size = 1 << 20;
-    std::vector<Entry> entries;
-    for (std::uint32_t i = 0; i < n; ++i) {
+    std::vector<Entry> entries = {{"head", 0, 0, 54}};
+    for (std::uint32_t i = 1; i < n; ++i) {
         const std::string tag = {char('a' + i % 26), char('a' + i / 26 % 26), char('a' + i / 676 % 26), 'x'};
         entries.push_back({tag, 0, 0, size});
     }
@@ -296,10 +332,19 @@ TEST(Encode, TagsSharingOneRangeAreEachEncoded)
     const std::uint32_t start = 12 + 16 * 2;
     Bytes font = BuildDirectory(0x00010000, 2, {{"EBDT", 0, start, 4000}, {"bdat", 0, start, 4000}});
     font.insert(font.end(), bitmaps.begin(), bitmaps.end());
+    Poke32(font, 4, 0x00030000);  // three tables: a "head" after the bitmaps
+    font.insert(font.begin() + start, 16, 0);
+    std::copy_n("head", 4, font.begin() + start);
+    Poke32(font, 12 + 8, start + 16);
+    Poke32(font, 12 + 16 + 8, start + 16);
+    Poke32(font, start + 8, std::uint32_t(font.size()));
+    Poke32(font, start + 12, 54);
+    const Bytes head = HeadBytes();
+    font.insert(font.end(), head.begin(), head.end());
     const Encoded e = Encode(font);
     ASSERT_TRUE(e.ok);
     const auto entries = EntriesOf(e.woff);
-    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(Unpack(e.woff, entries[0]), bitmaps);
     EXPECT_EQ(Unpack(e.woff, entries[1]), bitmaps);
 }
@@ -326,16 +371,16 @@ TEST(Encode, WoffInputIsNotEncoded)
 
 TEST(Encode, ReadErrorsInTheDirectoryAreShownAndEncodingGoesOn)
 {
-    // The directory ends 6 bytes into its second entry: the tag arrives, checkSum is cut.
+    // The directory ends 6 bytes into its second entry: the tag arrives, checkSum is cut. The
+    // reader completes that entry with the first one's fields; it is no table of the font.
     Bytes font = BuildDirectory(0x00010000, 2, {{"head", 0, 0, 12}, {"glyf", 0, 0, 0}});
     font.resize(12 + 16 + 6);
     const Encoded e = Encode(font);
     ASSERT_TRUE(e.ok);
     EXPECT_EQ(e.messages, std::vector<std::string>{"リードエラーが発生しました"});
     const auto entries = EntriesOf(e.woff);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[1].tag, "glyf");
-    EXPECT_EQ(entries[1].origLength, 12u) << "fields missing from the cut entry repeat the one before";
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].tag, "head");
 }
 
 } // namespace

@@ -196,7 +196,8 @@ TEST(ExtractFont, ManyEntriesOnOneLargeTableCostNoMoreThanTheFile)
     // 4000 entries all naming the same 256 KB range would ask for a gigabyte of output.
     ScriptedResponder responder;
     std::vector<Entry> entries = {{"head", 0, 0, 54}};
-    for (int i = 0; i < 4000; ++i) entries.push_back({"t" + std::to_string(1000 + i).substr(1), 0, 0, 256 * 1024});
+    for (int i = 0; i < 4000; ++i)
+        entries.push_back({std::string("t").append(std::to_string(1000 + i).substr(1)), 0, 0, 256 * 1024});
     Bytes font = BuildDirectory(0x00010000, std::uint16_t(entries.size()), entries);
     font.resize(256 * 1024 + 64 * 1024, 0);
     auto file = MemFile(font);

@@ -4,6 +4,7 @@
 #include "Builders.h"
 #include "Responder.h"
 #include "WOFF.h"
+#include "WoffBuilder.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -151,6 +152,55 @@ TEST(RealFontEncode, MetadataBlockComesBackFromTheReferenceDecoder)
     const auto ots = testfonts::Run("ots-sanitize " + Quote(woffPath) + " " + Quote(dir.File("s")));
     EXPECT_EQ(ots.exitCode, 0) << ots.output;
     EXPECT_TRUE(responder.Boxes().empty());
+}
+
+// A collection whose second member repeats the first one's directory at the end of the file,
+// claiming three tables more than it holds and cut inside the next entry: the member is encoded
+// from the entries the file holds whole, into a WOFF that the browsers' sanitizer and our own
+// decoder take.
+TEST(RealFontEncode, MemberWithACutDirectoryGivesAWoffTheToolsTake)
+{
+    if (!testfonts::Exists(testfonts::kSmallTrueType)) GTEST_SKIP();
+    const Bytes font = testfonts::ReadFile(testfonts::kSmallTrueType);
+    const std::uint32_t start = 20, numTables = Be16(font, 4);
+    Bytes ttc;
+    PutTag(ttc, "ttcf");
+    Put32(ttc, 0x00010000);
+    Put32(ttc, 2);
+    Put32(ttc, start);
+    Put32(ttc, 0);
+    ttc.insert(ttc.end(), font.begin(), font.end());
+    for (std::uint32_t i = 0; i < numTables; ++i) Poke32(ttc, start + 12 + 16 * i + 8, Be32(font, 12 + 16 * i + 8) + start);
+    while (ttc.size() % 4) ttc.push_back(0);
+    const std::uint32_t second = std::uint32_t(ttc.size());
+    Poke32(ttc, 16, second);
+    const Bytes directory(ttc.begin() + start, ttc.begin() + start + 12 + 16 * numTables);
+    ttc.insert(ttc.end(), directory.begin(), directory.end());
+    ttc[second + 4] = std::uint8_t((numTables + 3) >> 8);
+    ttc[second + 5] = std::uint8_t(numTables + 3);
+    ttc.insert(ttc.end(), {'k', 'e', 'r', 'n', 0, 0});
+
+    ScriptedResponder responder;
+    auto file = MemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    woff.ReadTTCHeader(file.get());
+    woff.m_nFontNumber = 1;
+    CMemFile out;
+    ASSERT_TRUE(woff.EncodeWOFF(&out, nullptr, 0));
+    EXPECT_EQ(responder.Texts(), std::vector<std::string>{"リードエラーが発生しました"});
+    const Bytes woffBytes = Contents(out);
+    EXPECT_EQ(Be16(woffBytes, 12), numTables);
+
+    TempDir dir;
+    testfonts::WriteFile(dir.File("cut.woff"), woffBytes);
+    const auto ots = testfonts::Run("ots-sanitize " + Quote(dir.File("cut.woff")) + " " + Quote(dir.File("s")));
+    EXPECT_EQ(ots.exitCode, 0) << ots.output;
+    CWOFF decoder(&out, FALSE);
+    ASSERT_TRUE(decoder.CheckFileType());
+    CMemFile decoded;
+    EXPECT_TRUE(decoder.DecodeWOFF(&decoded));
+    EXPECT_EQ(responder.Texts().size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, RealFontEncode,

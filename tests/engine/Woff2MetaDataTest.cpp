@@ -149,6 +149,9 @@ TEST_F(Woff2MetaData, DamagedBlocksGetTheirMessage)
         {"block beyond the end of the file", [&](Bytes& w) { Poke32(w, 28, std::uint32_t(w.size() - 4)); },
          FALSE, {kWoffBroken}, 0},
         {"offset near 4 GiB", [&](Bytes& w) { Poke32(w, 28, 0xFFFFFFF0); }, FALSE, {kWoffBroken}, 0},
+        {"text far beyond what brotli gives", [&](Bytes& w) { Poke32(w, 36, 4u << 20); },
+         TRUE, {kMetaFailed, kViewer}, 4u << 20},
+        {"text one byte over the cap", [&](Bytes& w) { Poke32(w, 36, (64u << 20) + 1); }, FALSE, {kWoffBroken}, 0},
         {"text claiming a gigabyte", [&](Bytes& w) { Poke32(w, 36, 0x40000000); }, FALSE, {kWoffBroken}, 0},
     };
     for (const Case& test : cases) {

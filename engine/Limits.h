@@ -1,0 +1,54 @@
+// Every named limit of the engine: what a damaged or hostile file may claim before it counts as
+// damaged, and how much memory and work reading it may cost. They live in one place so that the
+// reader that checks a value and the writer that produces it agree on the bound.
+#pragma once
+
+#include "Types.h"
+
+// A decoded or extracted font is never this large; a directory that adds up to more is damaged.
+inline constexpr ULONGLONG kMaxSfntSize = ULONGLONG(1) << 30;
+
+// Metadata blocks are a few kilobytes of XML; one claiming more is damaged. Below this, a block
+// whose stated size its compressed bytes cannot give simply fails to decompress.
+inline constexpr ULONGLONG kMaxMetaDataSize = ULONGLONG(64) << 20;
+
+// Deflate cannot expand a stream by more than about 1032 to 1, so a zlib stream that claims
+// more than this does not hold what it says.
+inline constexpr ULONGLONG kMaxZlibRatio = 1032;
+// Brotli can go further than deflate on repetitive text, but real metadata stays far below this.
+inline constexpr ULONGLONG kMaxBrotliRatio = 4096;
+
+// The plausibility test of a decompressed size against its cap and its compressed size.
+inline bool PlausibleExpansion(ULONGLONG origLength, ULONGLONG compLength, ULONGLONG cap, ULONGLONG ratio)
+{
+    return origLength <= cap && origLength <= compLength * ratio;
+}
+
+// A "head" table must hold checkSumAdjustment (bytes 8 to 11), which every font the engine
+// writes gets afresh; the encoder refuses a shorter one, since the decoder could not finish the
+// font that the WOFF would decode to.
+inline constexpr DWORD kMinHeadLength = 12;
+
+// How many times over the tables of one font may name the bytes of its file. Tables normally do
+// not overlap (once over); a few fonts let two tags share one range, such as bitmap data kept
+// for two platforms. A directory naming its file many times over is damaged or hostile, and
+// copying or compressing it as it asks would cost work out of all proportion to the file.
+inline constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
+
+// The font picker's walk over a collection reads, for every member, its offset table, its
+// directory and its name table, and fills a 512-byte buffer for each name record. In a sound
+// collection those structures are the members' own and lie side by side, so the walk costs a few
+// times the file's size at most (the buffers being larger than the records); members that share
+// or overlap them can make it read the same bytes without end. The walk may cost this many bytes
+// per byte of its file, plus a fixed allowance for small collections whose members share one
+// font, before the next member counts as damaged.
+inline constexpr ULONGLONG kMaxWalkBytesPerFileByte = 16;
+inline constexpr ULONGLONG kWalkAllowance = ULONGLONG(128) << 20;
+// A member whose name table is the one read for the member before it gets that table without a
+// read; what remains is the picker's look through its records, counted at this many bytes each.
+inline constexpr ULONGLONG kSharedNameRecordCost = 4;
+
+// The structure readers keep what they read of their input in blocks of this size, up to this
+// much in all, so that members sharing or overlapping their structures are read from memory.
+inline constexpr size_t kReadCacheBlock = size_t(64) << 10;
+inline constexpr size_t kMaxReadCacheBytes = size_t(16) << 20;

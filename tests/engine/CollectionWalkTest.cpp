@@ -1,0 +1,157 @@
+// The font picker's walk over a collection, as the picker makes it (offset table, directory,
+// bounds test, name table, the chosen full name): every member of a large sound collection is
+// listed, the readers serve members from what they kept of the file, and a collection whose
+// members share one large name table ends its walk as damage once it has cost more than the
+// file justifies.
+#include "Builders.h"
+#include "Responder.h"
+#include "WOFF.h"
+
+#include <gtest/gtest.h>
+
+using namespace enginetest;
+
+namespace {
+
+// A memory file that counts the bytes read from it.
+class CountingFile : public CMemFile {
+public:
+    UINT Read(void* buffer, UINT count) override
+    {
+        const UINT n = CMemFile::Read(buffer, count);
+        m_read += n;
+        return n;
+    }
+    ULONGLONG m_read = 0;
+};
+
+std::unique_ptr<CountingFile> CountingMemFile(const Bytes& data)
+{
+    auto file = std::make_unique<CountingFile>();
+    file->Write(data.data(), static_cast<UINT>(data.size()));
+    file->Seek(0, CFile::begin);
+    return file;
+}
+
+// A 'name' table holding one Japanese full name on the Windows platform.
+Bytes FullNameTable(const std::string& name)
+{
+    Bytes out;
+    Put16(out, 0);
+    Put16(out, 1);
+    Put16(out, 6 + 12);
+    for (std::uint16_t v : {3, 1, 0x411, 4, int(2 * name.size()), 0}) Put16(out, std::uint16_t(v));
+    for (char c : name) Put16(out, static_cast<std::uint8_t>(c));
+    return out;
+}
+
+struct Walked {
+    std::vector<std::string> names;  // the chosen full name of each member listed, as ASCII
+    long refusedAt = -1;             // the member whose bounds test failed
+};
+
+Walked Walk(CWOFF& woff, CFile& file)
+{
+    Walked walked;
+    woff.ReadTTCHeader(&file);
+    for (woff.m_nFontNumber = 0; DWORD(woff.m_nFontNumber) < woff.m_ttcHeader.numFonts; ++woff.m_nFontNumber) {
+        woff.ReadOffsetTable(&file);
+        woff.ReadTableDirectory(&file);
+        if (!woff.CheckTableBounds(&file)) {
+            walked.refusedAt = woff.m_nFontNumber;
+            break;
+        }
+        woff.ReadNameTable(&file);
+        std::string name = "????";
+        const NameTable& table = woff.m_nameTable;
+        for (int i = 0; woff.m_nNameIndex != -1 && i < table.count; ++i) {
+            const NameRecord& r = table.pNameRecords[i];
+            if (r.platformID != 3 || r.nameID != 4 || r.languageID != 0x411) continue;
+            name.clear();
+            for (int k = 1; k < r.length; k += 2) name.push_back(char(table.ppStrings[i][k]));
+            break;
+        }
+        walked.names.push_back(name);
+    }
+    return walked;
+}
+
+TEST(CollectionWalk, ThreeHundredMembersListThreeHundredNames)
+{
+    ScriptedResponder responder;
+    std::vector<std::vector<Table>> members;
+    for (int i = 0; i < 300; ++i)
+        members.push_back({{"head", Repeated(54, 1)}, {"name", FullNameTable("Font " + std::to_string(i))}});
+    const Bytes ttc = BuildCollection(members);
+    auto file = CountingMemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const Walked walked = Walk(woff, *file);
+    ASSERT_EQ(walked.names.size(), 300u);
+    EXPECT_EQ(walked.refusedAt, -1);
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(walked.names[size_t(i)], "Font " + std::to_string(i));
+    EXPECT_LE(file->m_read, 2 * ttc.size()) << "each part of the file is read about once";
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
+// Members 64 KiB apart in a file larger than what the readers keep of it: walking them all, and
+// the first ones again, drops what was read first and reads it again when it is needed.
+TEST(CollectionWalk, MembersAcrossALargeFileAreEachReadRight)
+{
+    ScriptedResponder responder;
+    const std::uint32_t fonts = 300, listed = 310, spacing = 64 * 1024, base = 4096;
+    Bytes ttc;
+    PutTag(ttc, "ttcf");
+    Put32(ttc, 0x00010000);
+    Put32(ttc, listed);
+    for (std::uint32_t i = 0; i < listed; ++i) Put32(ttc, base + spacing * (i % fonts));
+    for (std::uint32_t i = 0; i < fonts; ++i) {
+        ttc.resize(base + spacing * i, 0);
+        const Bytes name = FullNameTable("Font " + std::to_string(i));
+        const Bytes member = BuildSfnt(0x00010000, {{"name", name}}, std::uint32_t(ttc.size()));
+        ttc.insert(ttc.end(), member.begin(), member.end());
+    }
+    auto file = CountingMemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const Walked walked = Walk(woff, *file);
+    ASSERT_EQ(walked.names.size(), listed);
+    for (std::uint32_t i = 0; i < listed; ++i) EXPECT_EQ(walked.names[i], "Font " + std::to_string(i % fonts));
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
+// Members alternating between two fonts whose name tables hold 65535 records each: every member
+// reads its table afresh, and the walk ends as damage once it has cost more than the file
+// justifies, having read the file itself about once.
+TEST(CollectionWalk, MembersAlternatingBetweenLargeNameTablesEndTheWalkAsDamage)
+{
+    ScriptedResponder responder;
+    Bytes name;
+    Put16(name, 0);
+    Put16(name, 0xFFFF);
+    Put16(name, 0);  // every string is empty
+    for (int i = 0; i < 0xFFFF; ++i)
+        for (std::uint16_t v : {3, 1, 0x409, 1, 0, 0}) Put16(name, v);
+    const std::uint32_t first = 12 + 4 * 1000, second = first + 28 + std::uint32_t(name.size());
+    Bytes alternating;
+    PutTag(alternating, "ttcf");
+    Put32(alternating, 0x00010000);
+    Put32(alternating, 1000);
+    for (std::uint32_t i = 0; i < 1000; ++i) Put32(alternating, i % 2 ? second : first);
+    for (std::uint32_t start : {first, second}) {
+        const Bytes font = BuildDirectory(0x00010000, 1, {{"name", 0, start + 28, std::uint32_t(name.size())}});
+        alternating.insert(alternating.end(), font.begin(), font.end());
+        alternating.insert(alternating.end(), name.begin(), name.end());
+    }
+    auto file = CountingMemFile(alternating);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const Walked walked = Walk(woff, *file);
+    EXPECT_GT(walked.refusedAt, 1);
+    EXPECT_LT(walked.refusedAt, 1000);
+    EXPECT_EQ(walked.names.size(), size_t(walked.refusedAt));
+    EXPECT_LE(file->m_read, 2 * alternating.size());
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
+} // namespace
