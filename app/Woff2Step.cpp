@@ -13,6 +13,7 @@
 #include <woff2/encode.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -47,9 +48,11 @@ const char16_t* SizeNote(ULONGLONG size)
 bool EncodeWOFF2(const std::string& font, std::string metaData, std::string& woff2)
 {
     size_t length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
-    // Left uninitialised: the library writes only the compressed length, so the rest of a
-    // buffer the size of the font never costs memory.
-    const auto buffer = std::make_unique_for_overwrite<BYTE[]>(length);
+    // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
+    // part of a buffer the size of the font that the much smaller output leaves alone costs no
+    // memory.
+    const std::unique_ptr<BYTE, decltype(&std::free)> buffer(static_cast<BYTE*>(std::calloc(length, 1)), &std::free);
+    if (!buffer) throw std::bad_alloc();
     woff2::WOFF2Params params;
     params.extended_metadata = std::move(metaData);
     if (!woff2::ConvertTTFToWOFF2(Bytes(font), font.size(), buffer.get(), &length, params)) return false;
