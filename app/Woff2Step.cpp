@@ -43,21 +43,23 @@ const char16_t* SizeNote(ULONGLONG size)
     return u"";
 }
 
+using Buffer = std::unique_ptr<BYTE, decltype(&std::free)>;
+
 // The font, encoded with the metadata as its extended metadata, into an output buffer of the
-// library's own size for the font alone; the compressed metadata has to fit that margin.
-bool EncodeWOFF2(const std::string& font, std::string metaData, std::string& woff2)
+// library's own size for the font alone (the compressed metadata has to fit that margin);
+// length becomes the WOFF2's. Null when the library refuses.
+Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length)
 {
-    size_t length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
+    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
     // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
     // part of a buffer the size of the font that the much smaller output leaves alone costs no
     // memory.
-    const std::unique_ptr<BYTE, decltype(&std::free)> buffer(static_cast<BYTE*>(std::calloc(length, 1)), &std::free);
+    Buffer buffer(static_cast<BYTE*>(std::calloc(length, 1)), &std::free);
     if (!buffer) throw std::bad_alloc();
     woff2::WOFF2Params params;
     params.extended_metadata = std::move(metaData);
-    if (!woff2::ConvertTTFToWOFF2(Bytes(font), font.size(), buffer.get(), &length, params)) return false;
-    woff2.assign(reinterpret_cast<const char*>(buffer.get()), length);
-    return true;
+    if (!woff2::ConvertTTFToWOFF2(Bytes(font), font.size(), buffer.get(), &length, params)) buffer.reset();
+    return buffer;
 }
 
 // The worker's whole job, on its own copies of the paths; any exception means failure.
@@ -67,12 +69,12 @@ bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CStr
     CFileStatus status;
     if (CFile::GetStatus(fontPath, status) && status.m_size > kMaxSfntSize) return false;
     std::string metaData = ReadWholeFile(metaDataPath);
-    std::string woff2;
-    {
-        const std::string font = ReadWholeFile(fontPath);
-        if (!EncodeWOFF2(font, std::move(metaData), woff2)) return false;
-    }
-    return WriteWholeFile(woff2Path, woff2) == WriteResult::Written;
+    const std::string font = ReadWholeFile(fontPath);
+    size_t length = 0;
+    const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
+    if (!woff2) return false;
+    const std::string_view written(reinterpret_cast<const char*>(woff2.get()), length);
+    return WriteWholeFile(woff2Path, written) == WriteResult::Written;
 }
 
 // The WOFF2 file at src decoded into font, exactly as long as its header's totalSfntSize.
