@@ -10,6 +10,7 @@
 
 #include <woff2/encode.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>

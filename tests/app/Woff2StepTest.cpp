@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "Woff2Step.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
