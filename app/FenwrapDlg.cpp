@@ -10,6 +10,7 @@
 #include "StringTable.h"
 #include "VersionInfo.h"
 #include "WinApp.h"
+#include "Woff2Step.h"
 #include "resource.h"
 
 #include <cstdlib>
@@ -47,6 +48,7 @@ BEGIN_MESSAGE_MAP(CFenwrapDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
+    ON_MESSAGE(WM_WOFF2_FINISHED, &CFenwrapDlg::OnWOFF2Finished)
     ON_BN_CLICKED(IDOK, &CFenwrapDlg::OnBnClickedOk)
     ON_BN_CLICKED(IDC_BUTTON_BROWSE_SRC, &CFenwrapDlg::OnBnClickedBrowseSrc)
     ON_BN_CLICKED(IDC_BUTTON_BROWSE_DST, &CFenwrapDlg::OnBnClickedBrowseDst)

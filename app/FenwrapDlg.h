@@ -20,13 +20,20 @@ public:
 
     CString m_strInitialFile;
 
+    // The last step of an encoding run: makes the ".woff2" on a worker thread; the result is
+    // reported when the worker's WM_WOFF2_FINISHED arrives (Woff2Step.cpp).
+    void StartWOFF2Conversion(LPCWSTR font, LPCWSTR woff2Path, LPCWSTR metaPath);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Refused while the WOFF2 worker runs.
+    void OnCancel() override;
 
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnPaint();
     afx_msg HICON OnQueryDragIcon();
+    afx_msg LRESULT OnWOFF2Finished(WPARAM wParam, LPARAM lParam);
     afx_msg void OnBnClickedOk();
     afx_msg void OnBnClickedBrowseSrc();
     afx_msg void OnBnClickedBrowseDst();
@@ -39,6 +46,8 @@ protected:
     CDropFileEdit m_editDst;
     CDropFileEdit m_editMeta;
     CStatic m_staticStatus;
+    // From the start of the WOFF2 step until its notice has been handled.
+    BOOL m_bWOFF2Running = FALSE;
 
     DECLARE_MESSAGE_MAP()
 

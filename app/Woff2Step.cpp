@@ -1,0 +1,240 @@
+#include "Woff2Step.h"
+
+#include "FenwrapDlg.h"
+#include "File.h"
+#include "FileErrors.h"
+#include "MessageBox.h"
+#include "SfntWriter.h"
+#include "Thread.h"
+#include "WOFF.h"
+#include "resource.h"
+
+#include <woff2/decode.h>
+#include <woff2/encode.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr const char16_t* kMsgConverting = u"WOFF2に変換中です。";
+constexpr const char16_t* kMsgConverted = u"正常に変換しました。";
+constexpr const char16_t* kMsgWOFF2Failed = u"WOFF2の作成に失敗しました。";
+constexpr const char16_t* kMsgWOFF2DecodeFailed = u"WOFF2をフォントに変換できませんでした。";
+
+// Files are read and written in pieces, as CFile counts bytes in 32 bits.
+constexpr size_t kFilePiece = size_t(1) << 30;
+
+// The library refuses a WOFF2 whose compressed stream claims more than 100 times the file's
+// size, and rebuilding outlines and index tables from that stream at most about quadruples it;
+// a font header that claims more than this many times its file's size is damaged.
+constexpr ULONGLONG kMaxWOFF2Expansion = 1024;
+
+const BYTE* Bytes(std::string_view data) { return reinterpret_cast<const BYTE*>(data.data()); }
+
+// What the status line adds to "WOFF2に変換中です。" for a font of size bytes.
+const char16_t* SizeNote(ULONGLONG size)
+{
+    if (size >= 41943040) return u"10分以上かかると思われます。";
+    if (size >= 2097152) return u"数分かかると思われます。";
+    if (size >= 1048576) return u"しばらくお待ちください。";
+    return u"";
+}
+
+using Buffer = std::unique_ptr<BYTE, decltype(&std::free)>;
+
+// The font, encoded with the metadata as its extended metadata, into an output buffer of the
+// library's own size for the font alone (the compressed metadata has to fit that margin);
+// length becomes the WOFF2's. Null when the library refuses.
+Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length)
+{
+    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
+    // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
+    // part of a buffer the size of the font that the much smaller output leaves alone costs no
+    // memory.
+    Buffer buffer(static_cast<BYTE*>(std::calloc(length, 1)), &std::free);
+    if (!buffer) throw std::bad_alloc();
+    woff2::WOFF2Params params;
+    params.extended_metadata = std::move(metaData);
+    if (!woff2::ConvertTTFToWOFF2(Bytes(font), font.size(), buffer.get(), &length, params)) buffer.reset();
+    return buffer;
+}
+
+// The worker's whole job, on its own copies of the paths; any exception means failure.
+bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CString& metaDataPath)
+{
+    // WOFF2 counts a font's size in 32 bits, and the engine reads no font this large.
+    CFileStatus status;
+    if (CFile::GetStatus(fontPath, status) && status.m_size > kMaxSfntSize) return false;
+    std::string metaData = ReadWholeFile(metaDataPath);
+    const std::string font = ReadWholeFile(fontPath);
+    size_t length = 0;
+    const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
+    if (!woff2) return false;
+    const std::string_view written(reinterpret_cast<const char*>(woff2.get()), length);
+    return WriteWholeFile(woff2Path, written) == WriteResult::Written;
+}
+
+// The WOFF2 file at src decoded into font, exactly as long as its header's totalSfntSize.
+// sourceLength is the file's size as the engine found it. False when the file is implausible,
+// cannot be held or decoded.
+bool DecodeWOFF2(LPCWSTR src, ULONGLONG sourceLength, std::string& font)
+{
+    if (sourceLength > kMaxSfntSize) return false;
+    try {
+        const std::string woff2 = ReadWholeFile(src);
+        const size_t size = woff2::ComputeWOFF2FinalSize(Bytes(woff2), woff2.size());
+        if (size == 0 || size > kMaxSfntSize || size > woff2.size() * kMaxWOFF2Expansion) return false;
+        // Zeros: a header may claim a little more than the rebuilt font fills.
+        font.assign(size, '\0');
+        return woff2::ConvertWOFF2ToTTF(reinterpret_cast<BYTE*>(font.data()), size, Bytes(woff2), woff2.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (CException* e) {
+        e->Delete();
+        return false;
+    }
+}
+
+void EnableButton(CWnd& dialog, int id, BOOL enable)
+{
+    if (CWnd* button = dialog.GetDlgItem(id)) button->EnableWindow(enable);
+}
+
+} // namespace
+
+std::string ReadWholeFile(LPCWSTR path)
+{
+    CFile file;
+    if (!path || !file.Open(path, CFile::modeRead)) return {};
+    std::string data;
+    try {
+        const ULONGLONG expected = file.GetLength();
+        if (expected > data.max_size()) throw std::bad_alloc();
+        data.resize(static_cast<size_t>(expected));
+        size_t done = 0;
+        while (done < data.size()) {
+            const UINT n = file.Read(data.data() + done, static_cast<UINT>(std::min(kFilePiece, data.size() - done)));
+            if (n == 0) break;
+            done += n;
+        }
+        data.resize(done);
+        // Whatever its size said, a file is read to its end (one that grew, a pipe).
+        char piece[65536];
+        while (const UINT n = file.Read(piece, sizeof piece)) data.append(piece, n);
+    } catch (CFileException* e) {
+        e->Delete();
+        return {};
+    } catch (const std::length_error&) {
+        throw std::bad_alloc();
+    }
+    return data;
+}
+
+WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error)
+{
+    CFileException openError;
+    CFile file;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite, &openError)) {
+        if (error) *error = openError;
+        return WriteResult::NotOpened;
+    }
+    try {
+        for (size_t done = 0; done < data.size();) {
+            const size_t n = std::min(kFilePiece, data.size() - done);
+            file.Write(data.data() + done, static_cast<UINT>(n));
+            done += n;
+        }
+        file.Close();
+    } catch (CFileException* e) {
+        file.Abort();
+        if (error) *error = *e;
+        e->Delete();
+        return WriteResult::NotWritten;
+    }
+    return WriteResult::Written;
+}
+
+UINT WOFF2ConvertThreadProc(LPVOID pParam)
+{
+    const auto* block = static_cast<const WOFF2ThreadParam*>(pParam);
+    const HWND hWnd = block->hWnd;
+    WPARAM result = 1;
+    try {
+        const CString fontPath = block->strFontPath;
+        const CString woff2Path = block->strWOFF2Path;
+        const CString metaDataPath = block->strMetaDataPath;
+        if (MakeWOFF2File(fontPath, woff2Path, metaDataPath)) result = 0;
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
+        // Out of memory, or the library gave up in its own way: the window still hears of it.
+    }
+    PostMessageW(hWnd, WM_WOFF2_FINISHED, result, 0);
+    return 0;
+}
+
+void CFenwrapDlg::StartWOFF2Conversion(LPCWSTR font, LPCWSTR woff2Path, LPCWSTR metaPath)
+{
+    static WOFF2ThreadParam param;
+    param.strFontPath = CString(font);
+    param.strWOFF2Path = CString(woff2Path);
+    param.strMetaDataPath = CString(metaPath);
+    param.hWnd = GetSafeHwnd();
+
+    CFileStatus status;
+    if (!CFile::GetStatus(param.strFontPath, status)) status.m_size = 0;
+    SetDlgItemText(IDC_STATIC_STATUS, CString(kMsgConverting) + SizeNote(status.m_size));
+
+    m_bWOFF2Running = TRUE;
+    const bool started = AfxBeginThread(WOFF2ConvertThreadProc, &param) != nullptr;
+    EnableButton(*this, IDOK, FALSE);
+    EnableButton(*this, IDCANCEL, FALSE);
+    // No worker will ever post: this thread says so itself, and the buttons come back.
+    if (!started) OnWOFF2Finished(1, 0);
+}
+
+LRESULT CFenwrapDlg::OnWOFF2Finished(WPARAM wParam, LPARAM)
+{
+    SetDlgItemText(IDC_STATIC_STATUS, u"");
+    AfxMessageBox(wParam == 0 ? kMsgConverted : kMsgWOFF2Failed, MB_OK);
+    EnableButton(*this, IDOK, TRUE);
+    EnableButton(*this, IDCANCEL, TRUE);
+    m_bWOFF2Running = FALSE;
+    return 0;
+}
+
+void CFenwrapDlg::OnCancel()
+{
+    // The worker writes its file by path and posts to this window: the window stays until its
+    // notice has been handled, whichever way it was asked to close.
+    if (m_bWOFF2Running) return;
+    CDialog::OnCancel();
+}
+
+BOOL ConvertWOFF2ToFont(CWOFF* pWOFF, LPCWSTR src, LPCWSTR dst)
+{
+    if (!pWOFF->ShowWOFF2MetaData()) return FALSE;
+    const ULONGLONG sourceLength = pWOFF->m_pFile->GetLength();
+    pWOFF->m_pFile->Close();
+
+    std::string font;
+    if (!DecodeWOFF2(src, sourceLength, font)) {
+        AfxMessageBox(kMsgWOFF2DecodeFailed, MB_OK);
+        return FALSE;
+    }
+    CFileException error;
+    switch (WriteWholeFile(dst, font, &error)) {
+    case WriteResult::Written:
+        return TRUE;
+    case WriteResult::NotOpened:
+        ReportFileOpenError(&error);
+        return FALSE;
+    case WriteResult::NotWritten:
+        ReportFileWriteError(&error);
+        return FALSE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,236 @@
+// Measures the WOFF2 step against the reference encoder (woff2_compress) on large real fonts,
+// in one run, with the runs interleaved so that both sides see the same machine:
+//
+//   bench_woff2 [repeats] [font...]
+//
+// For each font it prints
+// - the best wall time of the whole step in the main window (from StartWOFF2Conversion to the
+//   worker's notice arriving on the window's event loop) beside the best time of one
+//   woff2_compress process, and their ratio;
+// - the event loop's lateness while the worker runs: a 5 ms timer on the window's own loop,
+//   the largest and the 99th-percentile delay of its ticks;
+// - the peak memory the worker adds to its process, in a fresh process, beside the bound
+//   font + output buffer + metadata + 16 MiB and beside what woff2_compress adds to its own
+//   process (its peak less its peak on a file that does not exist).
+//
+// Without fonts it takes IPA Mincho and the first member of the Noto Sans CJK collection,
+// extracted with fontTools. The window runs on the offscreen platform; nothing is fetched.
+#include "FenwrapApp.h"
+#include "FenwrapDlg.h"
+#include "HtmlView.h"
+#include "MessageBox.h"
+#include "UiSession.h"
+#include "Woff2Step.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
+constexpr const char* kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
+constexpr const char* kReferenceEncoder = "/usr/bin/woff2_compress";
+constexpr const char* kTimeTool = "/usr/bin/time";
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Runs argv in a fresh process, its output thrown away; returns its wall time.
+double RunChild(std::vector<std::string> args, bool mustSucceed = true)
+{
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    int status = 0;
+    const bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
+                    waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ok && mustSucceed) {
+        std::fprintf(stderr, "bench_woff2: %s failed\n", args[0].c_str());
+        std::exit(1);
+    }
+    return Seconds(Clock::now() - start);
+}
+
+long ReadNumber(const std::string& path)
+{
+    std::ifstream in(path);
+    long n = 0;
+    in >> n;
+    return n;
+}
+
+long ResidentKb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Child mode: the worker's procedure once, in this fresh process; writes the peak resident
+// memory it added, in KB, to report.
+int WorkerOnce(const char* font, const char* woff2, const char* report)
+{
+    static WOFF2ThreadParam param;
+    param.strFontPath = CString::FromUtf8(font);
+    param.strWOFF2Path = CString::FromUtf8(woff2);
+    const long before = ResidentKb();
+    WOFF2ConvertThreadProc(&param);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::ofstream(report) << usage.ru_maxrss - before << "\n";
+    return 0;
+}
+
+struct WindowRun {
+    double seconds = 0;
+    double maxLateMs = 0;
+    double p99LateMs = 0;
+    bool succeeded = false;
+};
+
+// The step in the main window on screen: started from the window's event loop, timed until its
+// notice arrives there, with a timer on the same loop measuring how late its ticks come.
+WindowRun RunInWindow(const std::string& font, const std::string& woff2)
+{
+    WindowRun run;
+    CFenwrapDlg dlg(nullptr);
+    Clock::time_point start;
+    std::vector<double> late;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(5);
+    QElapsedTimer sinceTick;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        late.push_back(std::max(0.0, double(sinceTick.nsecsElapsed()) / 1e6 - 5.0));
+        sinceTick.restart();
+    });
+    const MessageBoxPresenter previous = SetMessageBoxPresenter([&](const CString& text, UINT, UINT) {
+        run.seconds = Seconds(Clock::now() - start);
+        ticker.stop();
+        run.succeeded = text == CString(u"正常に変換しました。");
+        QTimer::singleShot(0, [&] { dlg.EndDialog(IDCANCEL); });
+        return IDOK;
+    });
+    QTimer::singleShot(200, [&] {
+        start = Clock::now();
+        dlg.StartWOFF2Conversion(CString::FromUtf8(font), CString::FromUtf8(woff2), nullptr);
+        sinceTick.start();
+        ticker.start();
+    });
+    dlg.DoModal();
+    SetMessageBoxPresenter(previous);
+    std::sort(late.begin(), late.end());
+    if (!late.empty()) {
+        run.maxLateMs = late.back();
+        run.p99LateMs = late[std::min(late.size() - 1, late.size() * 99 / 100)];
+    }
+    return run;
+}
+
+void Bench(const std::string& font, int repeats, const std::string& folder, const std::string& self)
+{
+    // The reference encoder writes beside its input: a copy in the bench's folder.
+    const std::string copy = folder + "/font.ttf";
+    std::filesystem::copy_file(font, copy, std::filesystem::copy_options::overwrite_existing);
+    const std::string ours = folder + "/ours.woff2";
+
+    std::vector<double> step, reference;
+    double maxLate = 0, p99Late = 0;
+    for (int i = 0; i < repeats; ++i) {
+        const WindowRun run = RunInWindow(font, ours);
+        if (!run.succeeded) {
+            std::fprintf(stderr, "bench_woff2: the step failed on %s\n", font.c_str());
+            std::exit(1);
+        }
+        step.push_back(run.seconds);
+        maxLate = std::max(maxLate, run.maxLateMs);
+        p99Late = std::max(p99Late, run.p99LateMs);
+        reference.push_back(RunChild({kReferenceEncoder, copy}));
+    }
+    const std::string report = folder + "/report";
+    // Started from the small time process: a child spawned from this one would take this
+    // process's peak as its own from the start.
+    RunChild({kTimeTool, "-o", "/dev/null", self, "--worker-once", font, folder + "/once.woff2", report});
+    const long workerKb = ReadNumber(report);
+    RunChild({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, copy});
+    const long referencePeakKb = ReadNumber(report);
+    // What the reference encoder's process takes before it reads anything: its run on a file
+    // that does not exist.
+    RunChild({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, folder + "/missing.ttf"}, false);
+    const long referenceKb = referencePeakKb - ReadNumber(report);
+
+    const auto fontBytes = std::filesystem::file_size(font);
+    const auto woff2Bytes = std::filesystem::file_size(ours);
+    const double boundKb = (double(fontBytes) + double(fontBytes + 1024) + double(16 << 20)) / 1024;
+    const double s = *std::min_element(step.begin(), step.end());
+    const double r = *std::min_element(reference.begin(), reference.end());
+    std::printf("font               %s (%ju bytes; WOFF2 %ju bytes)\n", font.c_str(), std::uintmax_t(fontBytes),
+                std::uintmax_t(woff2Bytes));
+    std::printf("runs               %d, best seconds\n", repeats);
+    std::printf("step in window     %.3f\n", s);
+    std::printf("woff2_compress     %.3f\n", r);
+    std::printf("step / woff2_compress  %.3f  (target <= 1.02)\n", s / r);
+    std::printf("event loop late    max %.1f ms, 99th percentile %.1f ms  (target <= 50 ms)\n", maxLate, p99Late);
+    std::printf("worker peak        %ld KB added; bound font + output + metadata + 16 MiB = %.0f KB  (ratio %.2f)\n",
+                workerKb, boundKb, double(workerKb) / boundKb);
+    std::printf("woff2_compress     %ld KB added (worker / woff2_compress %.2f)\n\n", referenceKb,
+                double(workerKb) / double(referenceKb));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && std::strcmp(argv[1], "--worker-once") == 0) return WorkerOnce(argv[2], argv[3], argv[4]);
+
+    std::string folder = (std::filesystem::temp_directory_path() / "bench_woff2-XXXXXX").string();
+    if (!mkdtemp(folder.data())) return 1;
+    // The window's settings go to a store of the bench's own, and its advertisement panel
+    // fetches nothing.
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EnableBrowserViews(false);
+    SetNavigateObserver([](const CString&) {});
+
+    const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    std::vector<std::string> fonts(argv + std::min(argc, 2), argv + argc);
+    if (fonts.empty()) {
+        const std::string member = folder + "/NotoSansCJK-member0.otf";
+        const std::string extract = "/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTCollection; "
+                                    "TTCollection(sys.argv[1]).fonts[0].save(sys.argv[2])' " +
+                                    std::string(kNotoCjk) + " " + member;
+        if (std::system(extract.c_str()) != 0) return 1;
+        fonts = {kMincho, member};
+    }
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    int qtArgc = 1;
+    UiSession session(qtArgc, argv);
+    CFenwrapApp app;
+    for (const std::string& font : fonts) Bench(font, repeats, folder, self);
+    std::filesystem::remove_all(folder);
+    return 0;
+}
