@@ -204,10 +204,6 @@ HICON CFenwrapDlg::OnQueryDragIcon()
     return m_hIcon;
 }
 
-// The conversion itself comes with the conversion driver; until then the button does nothing
-// and, above all, never closes the window.
-void CFenwrapDlg::OnBnClickedOk() {}
-
 void CFenwrapDlg::Browse(CWnd& field, BOOL open, LPCTSTR defaultExt, DWORD flags, LPCTSTR filter, LPCTSTR title)
 {
     CFileDialog dialog(open, defaultExt, nullptr, flags, filter, nullptr, 0, TRUE);

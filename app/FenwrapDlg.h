@@ -8,6 +8,9 @@
 #include "DropFileEdit.h"
 #include "Shell.h"
 
+struct ConversionRequest;
+struct EncodingRun;
+
 class CFenwrapDlg : public CDialog {
 public:
     explicit CFenwrapDlg(CWnd* pParent = nullptr);
@@ -52,6 +55,19 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // One press of "変換開始": settle the request, name the outputs, ask before replacing, then
+    // make the outputs in order (ConversionRun.cpp). Each step says whether the run goes on.
+    BOOL SettleSource(ConversionRequest& request);
+    BOOL NameTarget(ConversionRequest& request);
+    BOOL AskBeforeReplacing(const ConversionRequest& request);
+    void RunEncoding(ConversionRequest& request);
+    void RunDecoding(ConversionRequest& request);
+    BOOL SettleEncodingOptions(const ConversionRequest& request, EncodingRun& run);
+    BOOL EncodeFont(ConversionRequest& request, EncodingRun& run);
+    BOOL EncodeCollectionMember(ConversionRequest& request, EncodingRun& run);
+    BOOL WritePageOfRun(const ConversionRequest& request, const EncodingRun& run);
+    BOOL IsChecked(int id);
+
     void CreateAdvertisementPanel();
     void LoadOptions();
     void SaveOptions();

@@ -22,8 +22,8 @@ struct FreeDeleter {
     void operator()(BYTE* p) const { std::free(p); }
 };
 
-// Writes the memory file's whole content to path in one piece; the target is replaced only
-// when the file is closed, so a write that fails leaves any earlier file as it was.
+} // namespace
+
 BOOL SaveMemFile(CMemFile& memory, LPCWSTR path)
 {
     CFile file;
@@ -38,6 +38,8 @@ BOOL SaveMemFile(CMemFile& memory, LPCWSTR path)
     file.Close();
     return TRUE;
 }
+
+namespace {
 
 // The metadata file's bytes. FALSE (reported) when it cannot be opened or is larger than any
 // metadata block a reader accepts: the WOFF would be written, but no decoder would take it.

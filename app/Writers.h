@@ -6,6 +6,12 @@
 #include "Types.h"
 
 class CWOFF;
+class CMemFile;
+
+// Writes the memory file's whole content to path in one piece, creating or replacing it; a
+// failed open is reported. The target is replaced only once everything is written: a write
+// error raises the file exception and leaves any earlier file as it was.
+BOOL SaveMemFile(CMemFile& memory, LPCWSTR path);
 
 // Encodes the engine's font, with the metadata file's bytes (none for a null or empty path).
 BOOL WriteWOFFFile(CWOFF* pWOFF, LPCWSTR woffPath, LPCWSTR metaPath);

@@ -246,3 +246,25 @@ void CString::Format(const char16_t* format, ...)
     va_end(args);
     m_str = std::move(out);
 }
+
+namespace {
+
+bool IsTrimmedSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r') || c == u'\u3000'; }
+
+} // namespace
+
+CString& CString::TrimRight()
+{
+    size_t end = m_str.size();
+    while (end > 0 && IsTrimmedSpace(m_str[end - 1])) --end;
+    m_str.erase(end);
+    return *this;
+}
+
+CString& CString::TrimLeft()
+{
+    size_t start = 0;
+    while (start < m_str.size() && IsTrimmedSpace(m_str[start])) ++start;
+    m_str.erase(0, start);
+    return *this;
+}

@@ -50,6 +50,10 @@ public:
     CString& MakeUpper();
     int CompareNoCase(const char16_t* other) const;
     int Replace(const char16_t* oldText, const char16_t* newText);
+    // White space at either end goes: ASCII white space and the ideographic space (U+3000) that
+    // a Japanese input method types.
+    CString& TrimRight();
+    CString& TrimLeft();
 
     // printf-like formatting of %s (a UTF-16 string), %d %i %u %x %X %c and %%, with
     // optional flags, width and an 'l' or 'h' length modifier.

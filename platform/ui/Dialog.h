@@ -73,6 +73,11 @@ public:
     int PumpPostedMessages(int waitMs = 0);
     // The control with the focus, or nullptr.
     CWnd* GetFocusedControl() const;
+    // Moves the keyboard focus to control, as the dialog manager's next-control message does.
+    void GotoDlgCtrl(CWnd* control)
+    {
+        if (control) control->SetFocus();
+    }
 
     // Parts of the dialog manager the layer's window glue calls.
     void RouteCommand(int id, UINT code);
