@@ -51,7 +51,12 @@ BOOL SplitPath(const CString& path, PathParts& parts)
     return TRUE;
 }
 
-BOOL IsExtensionIn(const CString& ext, std::initializer_list<const char16_t*> list)
+// Extensions a target must not keep: a web font is no font file, and the other way round.
+constexpr const char16_t* kFontExtensions[] = {u".ttf", u".otf", u".tte", u".ote"};
+constexpr const char16_t* kWebFontExtensions[] = {u".woff", u".woff2"};
+
+template <class List>
+BOOL IsExtensionIn(const CString& ext, const List& list)
 {
     for (const char16_t* candidate : list)
         if (_wcsicmp(ext, candidate) == 0) return TRUE;
@@ -138,7 +143,7 @@ BOOL CFenwrapDlg::SettleSource(ConversionRequest& request)
     }
     if (!SplitPath(request.strSrcPath, request.src)) return FALSE;
     // The extension alone chooses the direction; the content is judged by the type check.
-    request.bEncode = !IsExtensionIn(request.src.ext, {u".woff", u".woff2"});
+    request.bEncode = !IsExtensionIn(request.src.ext, kWebFontExtensions);
 
     CFileException error;
     if (!request.srcFile.Open(request.strSrcPath, CFile::modeRead | CFile::shareDenyNone, &error)) {
@@ -152,7 +157,7 @@ BOOL CFenwrapDlg::SettleSource(ConversionRequest& request)
         else if (woff.m_bWOFF2 && woff.m_bTTC)
             AfxMessageBox(kMsgWOFF2Collection);
         else
-            AfxMessageBox(IsExtensionIn(request.src.ext, {u".woff2"}) ? kMsgNotWOFF2 : kMsgNotWOFF);
+            AfxMessageBox(_wcsicmp(request.src.ext, u".woff2") == 0 ? kMsgNotWOFF2 : kMsgNotWOFF);
         return FALSE;
     }
     request.strOutExt = request.bEncode ? u".woff" : (woff.m_bTrueType ? u".ttf" : u".otf");
@@ -175,11 +180,10 @@ BOOL CFenwrapDlg::NameTarget(ConversionRequest& request)
         // A bare name goes into the source's folder; a path with a folder is taken as it is.
         target = (d.drive.IsEmpty() && d.dir.IsEmpty()) ? request.src.drive + request.src.dir + d.name + d.ext : dst;
         if (d.name.IsEmpty() && d.ext.IsEmpty()) target += request.src.name;
-        const auto wrong = request.bEncode ? std::initializer_list<const char16_t*>{u".ttf", u".otf", u".tte", u".ote"}
-                                           : std::initializer_list<const char16_t*>{u".woff", u".woff2"};
+        const BOOL wrong = request.bEncode ? IsExtensionIn(d.ext, kFontExtensions) : IsExtensionIn(d.ext, kWebFontExtensions);
         if (d.ext.IsEmpty()) {
             target += request.strOutExt;
-        } else if (IsExtensionIn(d.ext, wrong)) {
+        } else if (wrong) {
             AfxMessageBox(kMsgWrongExtension);
             PathParts t;
             if (!SplitPath(target, t)) return FALSE;
