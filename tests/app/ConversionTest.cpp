@@ -4,6 +4,7 @@
 #include "ConversionFixture.h"
 
 #include "SamplePage.h"
+#include "WOFF.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -329,4 +330,109 @@ TEST_F(Decoding, WoffWithAndWithoutMetadata)
     Convert(File("Renamed.woff2"));
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
     EXPECT_EQ(testfonts::ReadFile(File("Renamed.ttf")), testfonts::ReadFile(File("Plain.ttf")));
+}
+
+class Collection : public ConversionTest {
+protected:
+    // The picker chooses entry index and ends with OK (index -1: nothing selected).
+    void Pick(int index)
+    {
+        AnswerDuringRun([index](CDialog& d) {
+            d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, static_cast<WPARAM>(index));
+            return PressButton(d, IDOK);
+        });
+    }
+    // Member index of a collection, as the engine writes it as a font of its own.
+    static Bytes Member(const std::string& collection, int index)
+    {
+        CFile file(CString::FromUtf8(collection), CFile::modeRead);
+        CWOFF woff(&file, TRUE);
+        woff.CheckFileType();
+        woff.ReadTTCHeader(&file);
+        woff.m_nFontNumber = index;
+        woff.ReadFontHeader();
+        CMemFile memory;
+        EXPECT_TRUE(woff.ExtractFont(&memory));
+        return Bytes(memory.Data(), memory.Data() + memory.GetLength());
+    }
+};
+
+TEST_F(Collection, TrueTypeMemberWithEveryOptionButWOFF2)
+{
+    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP();
+    const std::string source = Place(testfonts::kTrueTypeCollection, "Sample.ttc");
+    Pick(1);
+    Convert(source, "", {.eot = true, .page = true, .addSrc = true});
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_EQ(testfonts::ReadFile(File("Sample.ttf")), Member(source, 1));
+    EXPECT_TRUE(OtsAccepts(File("Sample.ttf")));
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff")));
+    ASSERT_EQ(testfonts::Run("woff2sfnt " + Quote(File("Sample.woff")) + " > " + Quote(File("back.ttf"))).exitCode, 0);
+    EXPECT_EQ(testfonts::Run("/usr/bin/python3 -c \"from fontTools.ttLib import TTFont; import sys; "
+                             "a = TTFont(sys.argv[1]); b = TTFont(sys.argv[2]); "
+                             "sys.exit(a['name'].getDebugName(4) != b['name'].getDebugName(4))\" " +
+                             Quote(File("back.ttf")) + " " + Quote(File("Sample.ttf")))
+                  .exitCode,
+              0);
+    // The EOT comes from the collection file itself, with the picked member's number.
+    EXPECT_EQ(testfonts::ReadFile(File("Sample.eot")), embedtest::Embed(source, 1).eot);
+    EXPECT_EQ(Utf8(testfonts::ReadFile(File("Sample.html"))),
+              SampleHtmlBytes(ComposeSampleHtml(u"Sample.woff", u"", u"Sample.eot", u"Sample.ttf", FALSE, u"")));
+}
+
+TEST_F(Collection, CffMemberIsAnOpenTypeFontWithoutEot)
+{
+    if (!testfonts::Exists(testfonts::kCffCollection)) GTEST_SKIP();
+    const std::string source = Place(testfonts::kCffCollection, "Sample.ttc");
+    Pick(2);
+    Convert(source, "", {.eot = true, .page = true, .addSrc = true});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
+                                   "ポストスクリプト形式のOpenTypeフォントのため、EOTファイルは作成されません。", kDone}));
+    EXPECT_EQ(testfonts::ReadFile(File("Sample.otf")), Member(source, 2));
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff")));
+    EXPECT_FALSE(Exists("Sample.eot") || Exists("Sample.ttf"));
+    EXPECT_EQ(Utf8(testfonts::ReadFile(File("Sample.html"))),
+              SampleHtmlBytes(ComposeSampleHtml(u"Sample.woff", u"", u"Sample.eot", u"Sample.otf", TRUE, u"")));
+}
+
+TEST_F(Collection, PickerAndMemberQuestionCanEndTheRunWithNothingWritten)
+{
+    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP();
+    const std::string source = Place(testfonts::kTrueTypeCollection, "Sample.ttc");
+    const auto before = Snapshot(File(""));
+    AnswerDuringRun(IDCANCEL);
+    Convert(source, "", {.eot = true, .page = true});
+    Pick(-1);  // OK with no font selected names no font
+    Convert(source, "", {.eot = true, .page = true});
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_EQ(Snapshot(File("")), before);
+
+    testfonts::WriteFile(File("Sample.ttf"), Bytes{'o', 'l', 'd'});
+    const auto withOld = Snapshot(File(""));
+    m_boxes.Answer(IDNO);
+    Convert(source, "", {.eot = true, .page = true});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{File("Sample.ttf") + " が既に存在します。\n上書きされますがよろしいでしょうか?"});
+    EXPECT_EQ(m_boxes.Boxes()[0].style, UINT(MB_YESNO));
+    EXPECT_EQ(Snapshot(File("")), withOld);
+}
+
+TEST_F(Collection, MemberFileIsWrittenAfterAFailedWoffAndItsOwnFailureStopsTheRun)
+{
+    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP();
+    const std::string source = Place(testfonts::kTrueTypeCollection, "Sample.ttc");
+    Convert(source, "", {.eot = true, .meta = true, .page = true, .metaPath = File("missing.xml")});
+    EXPECT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_EQ(testfonts::ReadFile(File("Sample.ttf")), Member(source, 0));
+    EXPECT_FALSE(Exists("Sample.woff") || Exists("Sample.eot") || Exists("Sample.html"));
+
+    // A member file that cannot be written: reported, and no page follows.
+    std::filesystem::remove(File("Sample.ttf"));
+    std::filesystem::create_directories(File("Sample.ttf"));
+    m_boxes.Clear();
+    Convert(source, "", {.page = true});
+    ASSERT_EQ(m_boxes.Texts().size(), 2u);
+    EXPECT_NE(m_boxes.Texts()[1].find("Sample.ttfのオープンに失敗しました。"), std::string::npos) << m_boxes.Texts()[1];
+    EXPECT_TRUE(Exists("Sample.woff"));
+    EXPECT_FALSE(Exists("Sample.html"));
 }
