@@ -159,7 +159,7 @@ TEST_F(MainWindow, AStoreThatCannotBeWrittenLosesTheOptionsQuietly)
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
-TEST_F(MainWindow, StartDoesNothingYetAndNeverCloses)
+TEST_F(MainWindow, StartNeverClosesTheWindow)
 {
     RunMainWindow([](CFenwrapDlg& d) {
         d.ClickButton(IDOK);
@@ -168,7 +168,7 @@ TEST_F(MainWindow, StartDoesNothingYetAndNeverCloses)
         EXPECT_FALSE(d.IsEnded());
         EXPECT_TRUE(d.IsWindowVisible());
     });
-    EXPECT_TRUE(m_boxes.Boxes().empty());
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>(2, "変換前ファイルを指定してください。"));
 }
 
 TEST_F(MainWindow, QuitEscAndTheCloseBoxEachEndTheWindowAndSave)
