@@ -436,3 +436,111 @@ TEST_F(Collection, MemberFileIsWrittenAfterAFailedWoffAndItsOwnFailureStopsTheRu
     EXPECT_TRUE(Exists("Sample.woff"));
     EXPECT_FALSE(Exists("Sample.html"));
 }
+
+class Woff2Runs : public ConversionTest {
+protected:
+    // The metadata block of a WOFF2 file as fontTools reads it.
+    std::string Woff2MetaData(const std::string& path)
+    {
+        const auto run = testfonts::Run("/usr/bin/python3 -c \"from fontTools.ttLib import TTFont; import sys; "
+                                        "sys.stdout.buffer.write(TTFont(sys.argv[1]).flavorData.metaData or b'')\" " +
+                                        Quote(path));
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        return run.output;
+    }
+    static bool Woff2Decompresses(const std::string& path)
+    {
+        return testfonts::Run("woff2_decompress " + Quote(path)).exitCode == 0;
+    }
+};
+
+TEST_F(Woff2Runs, EveryOptionEndsWithTheStepAndOneSuccessMessage)
+{
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
+    testfonts::WriteFile(File("meta.xml"), Bytes(xml.begin(), xml.end()));
+    const std::string source = Place(testfonts::kSmallTrueType, "Sample.ttf");
+    Convert(source, "", {.woff2 = true, .eot = true, .meta = true, .page = true, .addSrc = true, .metaPath = File("meta.xml")},
+            [](CFenwrapDlg& d) { EXPECT_EQ(Text(d, IDC_STATIC_STATUS), ""); });
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff")));
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff2")));
+    EXPECT_EQ(Woff2MetaData(File("Sample.woff2")), xml);
+    EXPECT_TRUE(Woff2Decompresses(File("Sample.woff2")));
+    EXPECT_EQ(Utf8(testfonts::ReadFile(File("Sample.html"))),
+              SampleHtmlBytes(ComposeSampleHtml(u"Sample.woff", u"Sample.woff2", u"Sample.eot", u"Sample.ttf", FALSE, u"")));
+}
+
+TEST_F(Woff2Runs, ACollectionMembersStepEncodesItsOwnFontFile)
+{
+    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP();
+    const std::string source = Place(testfonts::kTrueTypeCollection, "Sample.ttc");
+    AnswerDuringRun([](CDialog& d) {
+        d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 1);
+        return PressButton(d, IDOK);
+    });
+    Convert(source, "", {.woff2 = true});
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    ASSERT_TRUE(Woff2Decompresses(File("Sample.woff2")));
+    // woff2_decompress writes Sample.ttf over the member file: the same font comes back.
+    const auto names = testfonts::Run("/usr/bin/python3 -c \"from fontTools.ttLib import TTFont; import sys; "
+                                      "print(TTFont(sys.argv[1])['name'].getDebugName(4))\" " +
+                                      Quote(File("Sample.ttf")));
+    const auto member = testfonts::Run("/usr/bin/python3 -c \"from fontTools.ttLib import TTFont; import sys; "
+                                       "print(TTFont(sys.argv[1], fontNumber=1)['name'].getDebugName(4))\" " +
+                                       Quote(source));
+    ASSERT_EQ(member.exitCode, 0) << member.output;
+    EXPECT_EQ(names.output, member.output);
+}
+
+TEST_F(Woff2Runs, APageThatCannotBeWrittenStopsTheStep)
+{
+    const std::string source = Place(testfonts::kSmallTrueType, "Sample.ttf");
+    std::filesystem::create_directories(File("Sample.html"));
+    Convert(source, "", {.woff2 = true, .page = true});
+    ASSERT_EQ(m_boxes.Texts().size(), 1u);
+    EXPECT_NE(m_boxes.Texts()[0].find("Sample.htmlのオープンに失敗しました。"), std::string::npos);
+    EXPECT_FALSE(Exists("Sample.woff2"));
+}
+
+TEST_F(Woff2Runs, DecodingWithAndWithoutMetadataAndUnderAWoffName)
+{
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
+    ASSERT_EQ(testfonts::Run("woff2_compress " + Quote(Place(testfonts::kSmallTrueType, "Plain.ttf"))).exitCode, 0);
+    std::filesystem::remove(File("Plain.ttf"));
+    const std::string script =
+        "from fontTools.ttLib import TTFont\n"
+        "from fontTools.ttLib.woff2 import WOFF2FlavorData\n"
+        "import sys\n"
+        "f = TTFont(sys.argv[1]); f.flavor = 'woff2'; d = WOFF2FlavorData(); d.metaData = sys.argv[2].encode()\n"
+        "f.flavorData = d; f.save(sys.argv[3])\n";
+    testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
+    ASSERT_EQ(testfonts::Run("/usr/bin/python3 " + Quote(File("make.py")) + " " + Quote(testfonts::kSmallTrueType) + " " +
+                             Quote(xml) + " " + Quote(File("Meta.woff2")))
+                  .exitCode,
+              0);
+
+    Convert(File("Plain.woff2"));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_TRUE(OtsAccepts(File("Plain.ttf")));
+    EXPECT_EQ(testfonts::ReadFile(File("Plain.ttf")).size(), testfonts::Be32(testfonts::ReadFile(File("Plain.woff2")), 16));
+
+    m_boxes.Clear();
+    AnswerDuringRun(IDCANCEL);
+    Convert(File("Meta.woff2"));
+    EXPECT_TRUE(m_boxes.Texts().empty());
+    EXPECT_FALSE(Exists("Meta.ttf"));
+    AnswerDuringRun(IDOK);
+    Convert(File("Meta.woff2"));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_TRUE(OtsAccepts(File("Meta.ttf")));
+    const auto shown = std::count_if(m_dialogs.Dialogs().begin(), m_dialogs.Dialogs().end(),
+                                     [](const auto& d) { return d.className == "CMetaDataDlg"; });
+    EXPECT_EQ(shown, 2);
+
+    // A WOFF2 file named .woff is decoded as what it is.
+    std::filesystem::rename(File("Plain.woff2"), File("Renamed.woff"));
+    m_boxes.Clear();
+    Convert(File("Renamed.woff"));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_EQ(testfonts::ReadFile(File("Renamed.ttf")), testfonts::ReadFile(File("Plain.ttf")));
+}
