@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <chrono>
+
 namespace {
 
 // The on-screen test opens the window through DoModal with no dialog presenter.
@@ -288,3 +290,41 @@ TEST_F(ScreenMainWindow, TheCloseBoxEndsTheProgramToo)
 }
 
 } // namespace
+
+// A user types a font's path, ticks the WOFF2 box and presses "変換開始": the red note and the
+// disabled buttons while the worker runs, the success box, and the window ready again after.
+TEST_F(ScreenMainWindow, AUserConvertsAFontAndWatchesTheWOFF2Step)
+{
+    testfonts::TempDir dir;
+    const std::string font = dir.File("Sample.ttf");
+    testfonts::WriteFile(font, testfonts::ReadFile(testfonts::kIpaexGothic));
+    Run([&](QWidget* w) {
+        QLineEdit* source = Fields(w)[0];
+        source->setFocus();
+        QTest::keyClicks(source, QString::fromStdString(font));
+        QTest::mouseClick(FindButton(w, u"WOFF2を作成する(&W)"), Qt::LeftButton);
+        QAbstractButton* start = FindButton(w, u"変換開始");
+        QAbstractButton* quit = FindButton(w, u"終了");
+        QTest::mouseClick(start, Qt::LeftButton);
+
+        const QString note = QString::fromUtf16(u"WOFF2に変換中です。数分かかると思われます。");
+        QLabel* status = FindByText<QLabel>(w, note);
+        ASSERT_NE(status, nullptr) << "the step's note is on the status line";
+        EXPECT_EQ(status->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        EXPECT_FALSE(start->isEnabled());
+        EXPECT_FALSE(quit->isEnabled());
+        QTest::qWait(50);
+        EXPECT_TRUE(w->grab().save(ScreenshotPath("woff2-step-running.png")));
+
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+        while (m_boxes.Boxes().empty() && std::chrono::steady_clock::now() < deadline) QTest::qWait(50);
+        QTest::qWait(20);
+        EXPECT_TRUE(start->isEnabled());
+        EXPECT_TRUE(quit->isEnabled());
+        EXPECT_EQ(status->text().toStdString(), "");
+        EXPECT_TRUE(w->grab().save(ScreenshotPath("woff2-step-done.png")));
+    });
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"正常に変換しました。"});
+    EXPECT_EQ(testfonts::Run("woff2_decompress " + testfonts::Quote(dir.File("Sample.woff2"))).exitCode, 0);
+    EXPECT_EQ(testfonts::Run("ots-sanitize " + testfonts::Quote(dir.File("Sample.woff"))).exitCode, 0);
+}
