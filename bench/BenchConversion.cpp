@@ -2,6 +2,7 @@
 // a display) against the work underneath them, in one run with the sides interleaved:
 //
 //   encoding with WOFF, EOT and page  vs  the engine's encoder + the embedding library alone
+//   the WOFF writer                   vs  the engine's encoder alone
 //   decoding a WOFF 1.0 file          vs  the engine's decoder alone
 //   decoding a WOFF2 file             vs  woff2_decompress
 //
@@ -16,6 +17,7 @@
 #include "HtmlView.h"
 #include "MessageBox.h"
 #include "WOFF.h"
+#include "Writers.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -166,13 +168,20 @@ int main(int argc, char** argv)
     std::filesystem::rename(folder + "/Sample.woff2", woff2);
     std::filesystem::copy_file(woff2, folder + "/Tool.woff2");
 
-    Best encode, decode, decodeSaved, decode2;
+    Best encode, writer, decode, decodeSaved, decode2;
     for (int i = 0; i < repeats; ++i) {
         encode.Add(RunWindow(source, true, true), Time([&] {
                        EncodeAlone(source);
                        EmbedAlone(source);
                    }));
         std::filesystem::remove(folder + "/Decode.ttf");
+        writer.Add(Time([&] {
+                       CFile file(CString::FromUtf8(source), CFile::modeRead);
+                       CWOFF engine(&file, TRUE);
+                       engine.CheckFileType();
+                       WriteWOFFFile(&engine, CString::FromUtf8(folder + "/Writer.woff"), nullptr);
+                   }),
+                   Time([&] { EncodeAlone(source); }));
         const double run = RunWindow(woff, false, false);
         decode.Add(run, Time([&] { DecodeAlone(woff); }));
         decodeSaved.Add(run, Time([&] { DecodeAlone(woff, folder + "/Saved.ttf"); }));
@@ -182,6 +191,7 @@ int main(int argc, char** argv)
     }
     std::printf("%s, best of %d\n", font.c_str(), repeats);
     encode.Print("encoding run: WOFF + EOT + page", "engine encoder + embedding library");
+    writer.Print("WOFF writer", "engine encoder");
     decode.Print("decoding run: WOFF 1.0", "engine decoder");
     decodeSaved.Print("decoding run: WOFF 1.0", "engine decoder + saving its output");
     decode2.Print("decoding run: WOFF2", "woff2_decompress");
