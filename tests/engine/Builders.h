@@ -53,4 +53,16 @@ Bytes Contents(const CMemFile& file);
 Bytes Noise(size_t n, std::uint32_t seed = 1);
 Bytes Repeated(size_t n, std::uint8_t value = 'A');
 
+// A memory file that counts the bytes read from it, so that the reads of a walk can be weighed.
+class CountingFile : public CMemFile {
+public:
+    UINT Read(void* buffer, UINT count) override
+    {
+        const UINT n = CMemFile::Read(buffer, count);
+        m_read += n;
+        return n;
+    }
+    ULONGLONG m_read = 0;
+};
+
 } // namespace enginetest

@@ -13,18 +13,6 @@ using namespace enginetest;
 
 namespace {
 
-// A memory file that counts the bytes read from it.
-class CountingFile : public CMemFile {
-public:
-    UINT Read(void* buffer, UINT count) override
-    {
-        const UINT n = CMemFile::Read(buffer, count);
-        m_read += n;
-        return n;
-    }
-    ULONGLONG m_read = 0;
-};
-
 std::unique_ptr<CountingFile> CountingMemFile(const Bytes& data)
 {
     auto file = std::make_unique<CountingFile>();

@@ -77,18 +77,6 @@ TEST(FuzzFindings, ShortSecondHeadGetsTheChecksumOfItsOwnBytes)
 namespace enginetest {
 namespace {
 
-// A counting memory file, so that the walk's reads of the collection can be weighed.
-class CountingFile : public CMemFile {
-public:
-    UINT Read(void* buffer, UINT count) override
-    {
-        const UINT n = CMemFile::Read(buffer, count);
-        m_read += n;
-        return n;
-    }
-    ULONGLONG m_read = 0;
-};
-
 // Every offset of a long list pointing at one member with a large name table: each member the
 // font picker lists cost the whole table again. Every member is kept and listed, and the table
 // is read once.
