@@ -166,15 +166,11 @@ TEST_F(Woff2Decode, ATargetThatCannotBeWrittenGivesTheFileErrorAndKeepsTheOldFil
     const std::string target = m_dir.File("font.ttf");
     const Bytes old = {'o', 'l', 'd'};
     testfonts::WriteFile(target, old);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved;
-    limit.rlim_cur = 64 * 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const BOOL result = Decode(source, target);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousSignal);
+    BOOL result = TRUE;
+    {
+        const testfonts::FileSizeLimit limit(64 * 1024);
+        result = Decode(source, target);
+    }
     EXPECT_EQ(result, FALSE);
     ASSERT_EQ(m_boxes.Boxes().size(), 1u);
     EXPECT_EQ(m_boxes.Boxes()[0].text, "ファイル" + target + "の書き込みに失敗しました。\n原因：ディスクの空き容量が足りない");

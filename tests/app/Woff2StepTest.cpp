@@ -240,15 +240,11 @@ TEST_F(Woff2Step, AWoff2ThatCannotBeCreatedOrWrittenIsAFailure)
     const std::string woff2 = m_dir.File("font.woff2");
     const Bytes old = {'o', 'l', 'd'};
     testfonts::WriteFile(woff2, old);
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved;
-    limit.rlim_cur = 16 * 1024;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const StepRun run = StepInWindow(testfonts::kSmallTrueType, woff2);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousSignal);
+    StepRun run;
+    {
+        const testfonts::FileSizeLimit limit(16 * 1024);
+        run = StepInWindow(testfonts::kSmallTrueType, woff2);
+    }
     ExpectOutcome(run, kFailed, kConverting);
     EXPECT_EQ(testfonts::ReadFile(woff2), old);
     EXPECT_EQ(FolderContents(m_dir.Path()), (std::vector<std::string>{"file", "font.woff2", "locked"}));

@@ -1,11 +1,13 @@
 #include "TestFonts.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace testfonts {
@@ -74,6 +76,25 @@ std::uint32_t Be32(const Bytes& d, size_t o)
 std::uint16_t Be16(const Bytes& d, size_t o)
 {
     return static_cast<std::uint16_t>((d.at(o) << 8) | d.at(o + 1));
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long long bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_savedCurrent = limit.rlim_cur;
+    m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_savedCurrent;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_savedHandler);
 }
 
 } // namespace testfonts

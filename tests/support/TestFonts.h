@@ -48,6 +48,20 @@ ToolResult Run(const std::string& commandLine);
 // Quotes a path for a shell command line.
 std::string Quote(const std::string& text);
 
+// While it lives, no file this process writes grows past bytes: a write there fails as on a
+// full disk (the signal that would end the process is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(unsigned long long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long long m_savedCurrent;
+    void (*m_savedHandler)(int);
+};
+
 // Big-endian readers for assertions on output bytes.
 std::uint32_t Be32(const Bytes& data, size_t offset);
 std::uint16_t Be16(const Bytes& data, size_t offset);
