@@ -90,8 +90,14 @@ public:
         case Aspect::Items:
             if (auto* list = qobject_cast<QListWidget*>(m_widget)) {
                 const QSignalBlocker block(list);
-                list->clear();
-                for (const CString& item : w.items) list->addItem(ToQ(item));
+                // Entries come one at a time: an added one is appended, so that filling a list
+                // costs its length, not its square. Anything else rebuilds it.
+                if (static_cast<size_t>(list->count()) + 1 == w.items.size()) {
+                    list->addItem(ToQ(w.items.back()));
+                } else {
+                    list->clear();
+                    for (const CString& item : w.items) list->addItem(ToQ(item));
+                }
                 list->setCurrentRow(w.curSel);
             }
             break;
