@@ -35,6 +35,11 @@ inline constexpr DWORD kMinHeadLength = 12;
 // copying or compressing it as it asks would cost work out of all proportion to the file.
 inline constexpr ULONGLONG kMaxTableBytesPerFileByte = 4;
 
+// Wherever a font of a collection is chosen it is named by a 16-bit number (the conversion's
+// font number, the embedding library's index), so no more members than that can be named; a
+// header claiming more keeps the first this many.
+inline constexpr size_t kMaxCollectionFonts = size_t(1) << 16;
+
 // The font picker's walk over a collection reads, for every member, its offset table, its
 // directory and its name table, and fills a 512-byte buffer for each name record. In a sound
 // collection those structures are the members' own and lie side by side, so the walk costs a few

@@ -24,7 +24,7 @@ void CWOFF::ReadTTCHeader(CFile* file)
     // (one cut short by the end of the file counts, and stays zero), and numFonts is brought
     // down to them, so that no list, loop or member number goes beyond what the file holds.
     // What walking that many members may cost is bounded by CheckTableBounds.
-    const size_t claimed = m_ttcHeader.numFonts;
+    const size_t claimed = std::min<size_t>(m_ttcHeader.numFonts, kMaxCollectionFonts);
     const std::vector<BYTE> block = ReadBlock(file, size_t(4) * claimed);
     const size_t held = (block.size() + 3) / 4;
     const size_t kept = std::min(held, claimed);

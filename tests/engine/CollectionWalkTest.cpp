@@ -143,3 +143,23 @@ TEST(CollectionWalk, MembersAlternatingBetweenLargeNameTablesEndTheWalkAsDamage)
 }
 
 } // namespace
+
+// A member is chosen by a 16-bit number, so a header claiming more fonts than such a number can
+// name keeps as many as it can: member 65536 would otherwise be converted as member 0.
+TEST(CollectionWalk, NoMoreMembersThanAFontNumberCanName)
+{
+    const std::uint32_t claimed = 70000;
+    Bytes ttc;
+    PutTag(ttc, "ttcf");
+    Put32(ttc, 0x00010000);
+    Put32(ttc, claimed);
+    const std::uint32_t member = 12 + 4 * claimed;
+    for (std::uint32_t i = 0; i < claimed; ++i) Put32(ttc, member);
+    const Bytes font = BuildSfnt(0x00010000, {{"head", Repeated(54, 1)}});
+    ttc.insert(ttc.end(), font.begin(), font.end());
+    auto file = CountingMemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    woff.ReadTTCHeader(file.get());
+    EXPECT_EQ(woff.m_ttcHeader.numFonts, 65536u);
+}
