@@ -435,6 +435,19 @@ TEST_F(Collection, MemberFileIsWrittenAfterAFailedWoffAndItsOwnFailureStopsTheRu
     EXPECT_NE(m_boxes.Texts()[1].find("Sample.ttfのオープンに失敗しました。"), std::string::npos) << m_boxes.Texts()[1];
     EXPECT_TRUE(Exists("Sample.woff"));
     EXPECT_FALSE(Exists("Sample.html"));
+
+    // A member file whose write fails part-way (the disk fills: the WOFF fits, the font does not).
+    std::filesystem::remove(File("Sample.ttf"));
+    std::filesystem::remove(File("Sample.woff"));
+    m_boxes.Clear();
+    {
+        const testfonts::FileSizeLimit limit(Member(source, 0).size() - 1);
+        Convert(source, "", {.page = true});
+    }
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"ファイル" + File("Sample.ttf") +
+                                                        "の書き込みに失敗しました。\n原因：ディスクの空き容量が足りない"});
+    EXPECT_TRUE(Exists("Sample.woff"));
+    EXPECT_FALSE(Exists("Sample.ttf") || Exists("Sample.html"));
 }
 
 class Woff2Runs : public ConversionTest {
