@@ -114,6 +114,14 @@ TEST_F(Writers, FailuresLeaveTheExistingTargetAsItWas)
     EXPECT_EQ(m_boxes.Texts()[0], "ファイル" + m_dir.File("missing.xml") + "のオープンに失敗しました。\n原因：ファイルが見つからない");
     EXPECT_EQ(testfonts::ReadFile(target), old);
 
+    // A metadata file larger than any reader takes a metadata block to be: refused unread.
+    const std::string huge = m_dir.File("huge.xml");
+    ASSERT_EQ(testfonts::Run("truncate -s 64M " + Quote(huge) + " && truncate -s +1 " + Quote(huge)).exitCode, 0);
+    m_boxes.Clear();
+    EXPECT_FALSE(WriteWoff(testfonts::kSmallTrueType, target, huge));
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"圧縮に失敗しました。"});
+    EXPECT_EQ(testfonts::ReadFile(target), old);
+
     // A font the encoder refuses.
     const std::string broken = m_dir.File("broken.ttf");
     Bytes cut = testfonts::ReadFile(testfonts::kSmallTrueType);
