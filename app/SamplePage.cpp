@@ -6,6 +6,8 @@
 #include "FileErrors.h"
 #include "resource.h"
 
+#include <string_view>
+
 namespace {
 
 constexpr const char16_t* kDocType =
@@ -34,6 +36,44 @@ constexpr const char16_t* kSampleToEnd = u"</span>」です。</p>\n</body>\n</h
 
 bool Given(LPCWSTR name) { return name && *name; }
 
+// Characters of a file name that would end the quoted address or the style sheet, break the
+// XML around it, or give the address another meaning: a fragment, a query, an escape, a
+// scheme, a folder separator. Every one of them lies below U+00A0.
+bool NeedsPercent(char16_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+    return std::u16string_view(u"\"#%&:<>?\\").find(c) != std::u16string_view::npos;
+}
+
+void AppendPercent(CString& address, unsigned byte)
+{
+    constexpr const char16_t* kHex = u"0123456789ABCDEF";
+    address += u'%';
+    address += kHex[byte >> 4];
+    address += kHex[byte & 0xF];
+}
+
+// A plain file name as the relative address a browser resolves back to that very file: the
+// characters above are written as the percent-encoded bytes of their UTF-8 form; the rest,
+// spaces and characters beyond ASCII included, stays as the user named it, which browsers
+// resolve alike.
+CString AddressOf(LPCWSTR name)
+{
+    CString address;
+    for (const char16_t* p = name; p && *p; ++p) {
+        const char16_t c = *p;
+        if (!NeedsPercent(c)) {
+            address += c;
+        } else if (c < 0x80) {
+            AppendPercent(address, c);
+        } else {
+            AppendPercent(address, 0xC0 | (c >> 6));
+            AppendPercent(address, 0x80 | (c & 0x3F));
+        }
+    }
+    return address;
+}
+
 } // namespace
 
 CString ComposeSampleHtml(LPCWSTR woffName, LPCWSTR woff2Name, LPCWSTR eotName, LPCWSTR srcName, BOOL bOpenType,
@@ -42,11 +82,11 @@ CString ComposeSampleHtml(LPCWSTR woffName, LPCWSTR woff2Name, LPCWSTR eotName, 
     CString page(kDocType);
     page += kHtmlStart;
     page += kHeadToFirstAddress;
-    if (Given(eotName)) page += CString(eotName) + kAfterEot;
-    if (Given(woff2Name)) page += CString(woff2Name) + kAfterWoff2;
-    page += woffName;
+    if (Given(eotName)) page += AddressOf(eotName) + kAfterEot;
+    if (Given(woff2Name)) page += AddressOf(woff2Name) + kAfterWoff2;
+    page += AddressOf(woffName);
     if (Given(srcName))
-        page += kAfterWoffBeforeSource + CString(srcName) + (bOpenType ? kAfterOpenTypeSource : kAfterTrueTypeSource);
+        page += kAfterWoffBeforeSource + AddressOf(srcName) + (bOpenType ? kAfterOpenTypeSource : kAfterTrueTypeSource);
     else
         page += kAfterWoffLast;
     page += kRuleEndAndClass;

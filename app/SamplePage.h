@@ -8,7 +8,9 @@
 
 #include <string>
 
-// The whole page as text. The names are plain file names beside the page, inserted as given;
+// The whole page as text. The names are plain file names beside the page, each written as the
+// address that leads back to it: a character that would change the address's meaning or break
+// the page around it is percent-encoded, and any other name goes in exactly as given.
 // woff2Name, eotName and srcName are left out when null or empty. bOpenType picks the source
 // font's format. The sample goes into the page unchanged, markup and all.
 CString ComposeSampleHtml(LPCWSTR woffName, LPCWSTR woff2Name, LPCWSTR eotName, LPCWSTR srcName, BOOL bOpenType,

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QUrl>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <atomic>
@@ -31,6 +32,20 @@ bool SandboxAvailable()
     return !(flags && std::strstr(flags, "no-sandbox"));
 }
 
+// The panel follows https only. Whatever leads its page elsewhere afterwards, a server's
+// redirect, a script or a click, is refused before anything is fetched: the first address
+// alone being https would let an advertisement hand the user a page open to tampering.
+class PanelPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override
+    {
+        return url.scheme() == QStringLiteral("https");
+    }
+};
+
 } // namespace
 
 struct CHtmlView::Browser {
@@ -50,6 +65,7 @@ BOOL CHtmlView::Create(LPCTSTR, LPCTSTR, DWORD style, const CRect& rect, CWnd* p
     QWidget* host = ui_detail::OnScreenWidget(parent->m_hWnd);
     if (!host || !g_browsersEnabled || !SandboxAvailable()) return FALSE;
     auto* view = new QWebEngineView(host);
+    view->setPage(new PanelPage(view));
     view->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
     // A panel, not a browser: no menu of the engine's own (in its own language).
     view->setContextMenuPolicy(Qt::NoContextMenu);

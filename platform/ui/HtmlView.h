@@ -1,8 +1,9 @@
 // The web-browser view of the advertisement panel: a web engine view put over a rectangle of
 // a dialog while the dialog is on screen, shown only once a page has loaded (until then, and
-// when no page can be loaded, the placeholder under it shows). Without a screen, without the
-// web engine's sandbox (as root), or when the view cannot be made, the view has no window and
-// its calls do nothing but say where it was sent.
+// when no page can be loaded, the placeholder under it shows). It loads https pages only: the
+// first and every one its pages lead to. Without a screen, without the web engine's sandbox
+// (as root), or when the view cannot be made, the view has no window and its calls do nothing
+// but say where it was sent.
 #pragma once
 
 #include "Window.h"

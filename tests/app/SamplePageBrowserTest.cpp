@@ -131,11 +131,11 @@ protected:
         std::filesystem::rename(m_out.File("woff2-input.woff2"), m_out.File(name));
         std::filesystem::remove(copy);
     }
-    void WritePage(const char16_t* woff2Name)
+    void WritePage(const char16_t* woff2Name, const char16_t* woffName = u"Sample.woff", const char16_t* srcName = nullptr)
     {
         RunMainWindow([&](CFenwrapDlg& d) {
             d.SetDlgItemText(IDC_EDIT_SAMPLE_STRING, kSample);
-            ASSERT_TRUE(d.WriteSampleHtml(CString::FromUtf8(Page()), u"Sample.woff", woff2Name, nullptr, nullptr, FALSE));
+            ASSERT_TRUE(d.WriteSampleHtml(CString::FromUtf8(Page()), woffName, woff2Name, nullptr, srcName, FALSE));
         });
     }
     // The one face the page declares loaded, and the sample drawn in it: its width is that of
@@ -174,6 +174,22 @@ TEST_F(SamplePageInBrowser, TheWoff2LoadsBeforeTheWoffAndDrawsTheSample)
     ExpectTheFaceDrawsTheSample();
     // Without the WOFF beside it the face still loads: the engine took the WOFF2 entry.
     std::filesystem::remove(m_out.File("Sample.woff"));
+    ExpectTheFaceDrawsTheSample();
+}
+
+TEST_F(SamplePageInBrowser, FontsNamedWithCharactersThatMeanSomethingInAnAddressLoad)
+{
+    MakeWoff("A#1 100%.woff");
+    testfonts::WriteFile(m_out.File("A#1 100%.ttf"), testfonts::ReadFile(kMonoFont));
+    WritePage(nullptr, u"A#1 100%.woff", u"A#1 100%.ttf");
+    ExpectTheFaceDrawsTheSample();
+    // Without the WOFF the engine goes on to the source font's entry, and finds it as well.
+    std::filesystem::remove(m_out.File("A#1 100%.woff"));
+    ExpectTheFaceDrawsTheSample();
+
+    const char* tangled = "q:x?=1&y \\ \"z\"<b>#\t.woff";
+    MakeWoff(tangled);
+    WritePage(nullptr, CString::FromUtf8(tangled), nullptr);
     ExpectTheFaceDrawsTheSample();
 }
 

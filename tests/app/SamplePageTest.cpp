@@ -82,14 +82,29 @@ protected:
 
 TEST_F(SamplePage, EveryCombinationIsWrittenByteForByte)
 {
-    struct Names {
-        const char16_t *woff, *woff2, *eot, *ttf, *otf, *absent;
+    // Each output's name, and the address it reads as inside url().
+    struct Name {
+        const char16_t* given;
+        const char* address;
     };
-    // Absent outputs come as null pointers from one caller and as empty strings from another;
-    // names beyond ASCII, spaces and percent signs go in unchanged.
+    struct Names {
+        Name woff, woff2, eot, ttf, otf;
+        const char16_t* absent;
+    };
+    // Absent outputs come as null pointers from one caller and as empty strings from another.
+    // Names beyond ASCII, spaces and punctuation that means nothing to an address go in
+    // unchanged; what would give the address another meaning or end it is percent-encoded.
     const Names nameSets[] = {
-        {u"Sample.woff", u"Sample.woff2", u"Sample.eot", u"Sample.ttf", u"Sample.otf", nullptr},
-        {u"見本 100%.woff", u"見本 100%.woff2", u"見本 100%.eot", u"見本 100%.ttf", u"見本 100%", u""},
+        {{u"Sample.woff", "Sample.woff"}, {u"Sample.woff2", "Sample.woff2"}, {u"Sample.eot", "Sample.eot"},
+         {u"Sample.ttf", "Sample.ttf"}, {u"Sample.otf", "Sample.otf"}, nullptr},
+        {{u"見本 100%.woff", "見本 100%25.woff"}, {u"見本 100%.woff2", "見本 100%25.woff2"},
+         {u"見本 100%.eot", "見本 100%25.eot"}, {u"見本 100%.ttf", "見本 100%25.ttf"}, {u"見本 100%", "見本 100%25"}, u""},
+        {{u"見本 (1) [a]{b}~!$'*+,;=@^`|.woff", "見本 (1) [a]{b}~!$'*+,;=@^`|.woff"},
+         {u"ｶﾅ　全角＃？.woff2", "ｶﾅ　全角＃？.woff2"}, {u"😀𠮷.eot", "😀𠮷.eot"}, {u"-_.ttf", "-_.ttf"},
+         {u"Ελληνικά.otf", "Ελληνικά.otf"}, nullptr},
+        {{u"A#1 100%.woff", "A%231 100%25.woff"}, {u"q?x=1&y.woff2", "q%3Fx=1%26y.woff2"},
+         {u"c:\\x\"y\".eot", "c%3A%5Cx%22y%22.eot"}, {u"<b>&amp;.ttf", "%3Cb%3E%26amp;.ttf"},
+         {u"t\ta\nb\x7f\x85\x9f\xa0.otf", "t%09a%0Ab%7F%C2%85%C2%9F\xc2\xa0.otf"}, u""},
     };
     const char16_t* samples[] = {u"", u"<b>&amp;", u"サンプル ABC abc", u"  空白  \"'", u"😀𠮷"};
     auto utf8 = [](const char16_t* s) { return s ? CString(s).ToUtf8() : std::string(); };
@@ -99,18 +114,19 @@ TEST_F(SamplePage, EveryCombinationIsWrittenByteForByte)
             for (const char16_t* sample : samples)
                 for (int mask = 0; mask < 16; ++mask) {
                     const bool eot = mask & 1, woff2 = mask & 2, src = mask & 4, openType = mask & 8;
-                    const char16_t* srcName = src ? (openType ? n.otf : n.ttf) : n.absent;
+                    const Name& source = openType ? n.otf : n.ttf;
                     d.SetDlgItemText(IDC_EDIT_SAMPLE_STRING, sample);
-                    ASSERT_TRUE(d.WriteSampleHtml(CString::FromUtf8(Page()), n.woff, woff2 ? n.woff2 : n.absent,
-                                                  eot ? n.eot : n.absent, srcName, openType));
+                    ASSERT_TRUE(d.WriteSampleHtml(CString::FromUtf8(Page()), n.woff.given, woff2 ? n.woff2.given : n.absent,
+                                                  eot ? n.eot.given : n.absent, src ? source.given : n.absent, openType));
                     const std::string page = Contents(Page());
-                    const std::string expected = ExpectedPage(utf8(n.woff), woff2 ? utf8(n.woff2) : "", eot ? utf8(n.eot) : "",
-                                                              utf8(srcName), openType, utf8(sample));
+                    const std::string expected = ExpectedPage(n.woff.address, woff2 ? n.woff2.address : "",
+                                                              eot ? n.eot.address : "", src ? source.address : "",
+                                                              openType, utf8(sample));
                     ASSERT_EQ(page, expected) << "mask " << mask << ", sample " << utf8(sample);
                     ++written;
                 }
     });
-    EXPECT_EQ(written, 2 * 5 * 16);
+    EXPECT_EQ(written, 4 * 5 * 16);
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
 
@@ -128,6 +144,28 @@ TEST_F(SamplePage, EveryOutputGivesTheFourEntriesAsAUserSeesThem)
     EXPECT_EQ(page.find('\r'), std::string::npos);
     EXPECT_EQ(page.find('\0'), std::string::npos);
     EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");
+}
+
+TEST_F(SamplePage, NamesThatWouldEndTheAddressOrThePageLeaveBothWhole)
+{
+    RunMainWindow([&](CFenwrapDlg& d) {
+        d.SetDlgItemText(IDC_EDIT_SAMPLE_STRING, u"見本");
+        ASSERT_TRUE(d.WriteSampleHtml(CString::FromUtf8(Page()), u"</style><script>alert(1)</script>.woff",
+                                      u"]]>&lt;.woff2", u"a&b.eot",
+                                      u"x\"), url(evil.woff); } body { display:none } .y { src: url(\".ttf", FALSE));
+    });
+    // Read by an XML parser of its own: the page is well-formed, has no script, and its style
+    // sheet, its quoted strings set aside, holds the font face with its four addresses and the
+    // class, nothing more.
+    const testfonts::ToolResult read = testfonts::Run(
+        "/usr/bin/python3 -c \"import re, sys, xml.dom.minidom as m; d = m.parse(sys.argv[1]); "
+        "s = re.sub(r'\\\"[^\\\"]*\\\"', '', d.getElementsByTagName('style')[0].firstChild.data); "
+        "print(len(d.getElementsByTagName('script')), s.count('{'), s.count('url('), 'display' in s)\" " +
+        testfonts::Quote(Page()));
+    EXPECT_EQ(read.exitCode, 0) << read.output;
+    EXPECT_EQ(read.output, "0 2 4 False\n");
+    EXPECT_NE(Contents(Page()).find("url(\"x%22), url(evil.woff); } body { display%3Anone } .y { src%3A url(%22.ttf\")"),
+              std::string::npos);
 }
 
 TEST_F(SamplePage, ATargetThatCannotBeOpenedIsReportedWithItsCauseAndNothingIsWritten)

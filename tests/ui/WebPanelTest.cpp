@@ -1,5 +1,6 @@
 // The advertisement panel's browser view on screen, with the web engine really running: the
-// tests run with no network at all (see CMakeLists.txt), so every page fails to load.
+// tests run with no network at all (see CMakeLists.txt), so every page fails to load but those
+// of the sites a test serves itself on the loopback interface.
 #include "Dialog.h"
 #include "DialogTemplate.h"
 #include "HtmlView.h"
@@ -9,6 +10,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QWebEngineCertificateError>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <cstdlib>
@@ -146,6 +152,124 @@ TEST(WebPanel, ClosingTheWindowNeverWaitsForAPageStillLoading)
     EXPECT_FALSE(finished) << "the page was still loading";
     EXPECT_FALSE(shown) << "and the placeholder showed meanwhile";
     EXPECT_LT(closingMs, 2000);
+}
+
+// Two sites on this machine's loopback, one over https with a certificate made for the test,
+// one over plain http; every request either gets is logged as "https PATH" or "http PATH".
+// Each page named in kAttempts, once loaded, tries to lead the panel to the http site in its
+// own way and half a second later goes on to the https page /landed.htm?NAME.
+constexpr const char* kSites = R"py(
+import http.server, ssl, sys, threading
+kAttempts = {
+    'script': "location.href = '%(http)s/from-script.htm'",
+    'click': "var a = document.createElement('a'); a.href = '%(http)s/from-click.htm';"
+             " document.body.appendChild(a); a.click()",
+    'redirect': "location.href = '/moved.htm'",
+}
+def Page(path):
+    name = path.strip('/').split('.')[0]
+    if name not in kAttempts: return '<html><body>' + name + '</body></html>'
+    landing = "setTimeout(function () { location.href = '/landed.htm?%s'; }, 500)" % name
+    return ('<html><body><script>onload = function () { %s; %s; };</script></body></html>'
+            % (kAttempts[name] % {'http': plain}, landing))
+def Serve(scheme):
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            print(scheme, self.path, flush=True)
+            if self.path == '/moved.htm':
+                self.send_response(302)
+                self.send_header('Location', plain + '/from-redirect.htm')
+                self.end_headers()
+                return
+            body = Page(self.path).encode()
+            self.send_response(200)
+            self.send_header('Content-Type', 'text/html')
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        def log_message(self, *args): pass
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+    if scheme == 'https':
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[1], sys.argv[2])
+        server.socket = context.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server.server_address[1]
+plain = 'http://127.0.0.1:%d' % Serve('http')
+print('https://127.0.0.1:%d' % Serve('https'), flush=True)
+sys.stdin.read()
+)py";
+
+class LoopbackSites {
+public:
+    // The https site's address, or empty when the sites could not be started.
+    QString Start()
+    {
+        const QString cert = m_dir.filePath(QStringLiteral("cert.pem")), key = m_dir.filePath(QStringLiteral("key.pem"));
+        const QStringList certificate = {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                         "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                                         "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert};
+        if (QProcess::execute(QStringLiteral("openssl"), certificate) != 0) return {};
+        m_sites.start(QStringLiteral("/usr/bin/python3"), {"-c", kSites, cert, key});
+        if (!m_sites.waitForReadyRead(10000)) return {};
+        return QString::fromUtf8(m_sites.readLine()).trimmed();
+    }
+    ~LoopbackSites()
+    {
+        m_sites.closeWriteChannel();
+        if (!m_sites.waitForFinished(2000)) m_sites.kill();
+        m_sites.waitForFinished();
+    }
+    // The requests logged so far, in the order they came.
+    const QStringList& Requests()
+    {
+        while (m_sites.canReadLine()) m_requests << QString::fromUtf8(m_sites.readLine()).trimmed();
+        return m_requests;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_sites;
+    QStringList m_requests;
+};
+
+// The requests that reached the plain http site.
+std::string Plain(const QStringList& requests)
+{
+    return requests.filter(QRegularExpression(QStringLiteral("^http "))).join(' ').toStdString();
+}
+
+TEST(WebPanel, FollowsOnlyHttpsWhereverItsPagesLead)
+{
+    ASSERT_NE(::geteuid(), 0u) << "run as an ordinary user, so that the engine's sandbox runs";
+    LoopbackSites sites;
+    const QString https = sites.Start();
+    ASSERT_TRUE(https.startsWith(QStringLiteral("https://"))) << "the loopback sites did not start";
+    CPanelDlg dlg;
+    dlg.m_strAddress.Empty();
+    QStringList shown;
+    WhenModalShown([&](QWidget* window) {
+        auto* view = window->findChild<QWebEngineView*>();
+        ASSERT_NE(view, nullptr);
+        // The test's own certificate is trusted here, and only here.
+        QObject::connect(view->page(), &QWebEnginePage::certificateError, [](QWebEngineCertificateError error) {
+            error.acceptCertificate();
+        });
+        QObject::connect(view, &QWebEngineView::urlChanged, [&](const QUrl& url) { shown << url.toString(); });
+        for (const char* attempt : {"script", "click", "redirect"}) {
+            const QString landed = https + "/landed.htm?" + attempt;
+            dlg.m_pView->Navigate(CString::FromUtf8((https + "/" + attempt + ".htm").toStdString()));
+            const bool done = WaitFor([&] { return shown.contains(landed) || !Plain(sites.Requests()).empty(); }, 30);
+            EXPECT_TRUE(done) << attempt << ": the page neither left for http nor went on to https; requests: "
+                              << sites.Requests().join(' ').toStdString() << "; shown: " << shown.join(' ').toStdString();
+            EXPECT_EQ(Plain(sites.Requests()), "") << attempt;
+        }
+        dlg.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+    EXPECT_TRUE(sites.Requests().contains(QStringLiteral("https /moved.htm"))) << "the redirecting address was asked for";
+    EXPECT_EQ(Plain(sites.Requests()), "") << "nothing was fetched over http";
+    EXPECT_EQ(shown.filter(QRegularExpression("^(?!https://)")).join(' ').toStdString(), "") << "only https was shown";
 }
 
 TEST(WebPanelAsRoot, KeepsThePlaceholderAndStartsNoEngine)
