@@ -240,9 +240,11 @@ BOOL CFenwrapDlg::SettleEncodingOptions(const ConversionRequest& request, Encodi
     run.strEOTPath = request.strOutBase + u".eot";
 
     // The EOT and the page replace what is there without a question; one of them naming the
-    // source itself would destroy the font being converted.
+    // source itself would destroy the font being converted. A font with CFF outlines gets no EOT,
+    // so its EOT name replaces nothing.
     const CString pagePath = request.strOutBase + u".html";
-    const CString* replaced[] = {run.bEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
+    const BOOL makesEOT = run.bEOT && !request.woff->m_bCFF;
+    const CString* replaced[] = {makesEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
     for (const CString* output : replaced) {
         if (output && AfxComparePath(*output, request.strSrcPath)) {
             CString text;

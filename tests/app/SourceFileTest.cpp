@@ -1,6 +1,7 @@
 // The source file of a run. It is put aside and something else is put at its path while the
 // run waits for the user (a question, the font picker): every output, the EOT included, is still
-// made of the file the run opened and checked, and a pipe put there is never opened.
+// made of the file the run opened and checked, and a pipe put there is never opened. And an
+// output replaced without a question never names it.
 #include "ConversionFixture.h"
 
 #include <atomic>
@@ -173,4 +174,25 @@ TEST_F(SourceSwap, AFifoPutInTheSourcesPlaceIsNeverOpened)
     EXPECT_FALSE(watch->OpenedByOther()) << "the run opened the FIFO";
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
     EXPECT_EQ(Eot("Family"), embedtest::Embed(testfonts::kTrueTypeCollection, 1).eot);
+}
+
+class SourceName : public ConversionTest {};
+
+// Outputs replaced without a question may not name the source; an EOT that will not be made
+// names nothing.
+TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
+{
+    const std::string source = Place(testfonts::kCffOtf, "Sample.eot");
+    const Bytes original = testfonts::ReadFile(source);
+    Convert(source, "", {.eot = true});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
+                                   "ポストスクリプト形式のOpenTypeフォントのため、EOTファイルは作成されません。", kDone}));
+    EXPECT_EQ(testfonts::ReadFile(source), original);
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff")));
+
+    // The page it would be replaced by is still refused.
+    m_boxes.Clear();
+    Convert(Place(testfonts::kCffOtf, "Page.html"), "", {.eot = true, .page = true});
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File("Page.html") +
+                                                        " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
 }
