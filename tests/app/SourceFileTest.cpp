@@ -1,11 +1,9 @@
-// The source file of a run. It is put aside and something else is put at its path while the
-// run waits for the user (a question, the font picker): every output, the EOT included, is still
-// made of the file the run opened and checked, and a pipe put there is never opened. And an
-// output replaced without a question never names it.
+// The source file of a run. Put aside, with another font or a FIFO at its path, while the run
+// waits for the user (a question, the font picker), it is still what the EOT is made of, and
+// the FIFO is never opened. And an output replaced without a question never names it.
 #include "ConversionFixture.h"
 
 #include <atomic>
-#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -17,9 +15,9 @@ namespace {
 
 constexpr const char* kDone = "正常に変換しました。";
 
-// Stands ready to write to a FIFO: its open returns only once something opens the FIFO for
-// reading, and it then closes at once, so that such a reader sees an empty file instead of
-// waiting for good. Whether the run was that reader is known when the watch is released.
+// A writer waiting on a FIFO: its open returns once anything opens the FIFO for reading, and it
+// closes at once, so such a reader sees an empty file instead of waiting for good. Released by
+// the test, it says whether someone else had opened the FIFO.
 class FifoWatch {
 public:
     explicit FifoWatch(std::string path) : m_path(std::move(path))
@@ -31,10 +29,6 @@ public:
         });
     }
     ~FifoWatch() { OpenedByOther(); }
-    FifoWatch(const FifoWatch&) = delete;
-    FifoWatch& operator=(const FifoWatch&) = delete;
-
-    // Releases the writer (a reader that does not wait) and says whether anyone else had.
     bool OpenedByOther()
     {
         if (!m_thread.joinable()) return m_openedByOther;
@@ -52,16 +46,11 @@ private:
     bool m_openedByOther = false;
 };
 
-std::string Question(const std::string& path) { return path + " は既に存在します。\n上書きしますか?"; }
-std::string MemberQuestion(const std::string& path)
-{
-    return path + " が既に存在します。\n上書きされますがよろしいでしょうか?";
-}
-
 } // namespace
 
 class SourceSwap : public ConversionTest {
 protected:
+    // Every box first runs the swap the test has set for it, then is answered as scripted.
     void SetUp() override
     {
         ConversionTest::SetUp();
@@ -76,110 +65,65 @@ protected:
         ConversionTest::TearDown();
     }
 
-    // Runs swap while the next message box is up, before the scripted responder answers it.
-    void SwapDuringNextBox(std::function<void()> swap) { m_swap = std::move(swap); }
-    // Runs swap while the font picker is up, then picks entry index.
-    void SwapDuringPicker(std::function<void()> swap, int index)
-    {
-        AnswerDuringRun([swap = std::move(swap), index](CDialog& d) {
-            swap();
-            d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, static_cast<WPARAM>(index));
-            return PressButton(d, IDOK);
-        });
-    }
-
-    // The source is moved aside or removed, and another font or a FIFO takes its path.
-    static void PutFont(const std::string& path, const char* font)
-    {
-        ASSERT_EQ(::unlink(path.c_str()), 0);
-        testfonts::WriteFile(path, testfonts::ReadFile(font));
-    }
-    static void PutFifo(const std::string& path)
+    // The source is put aside; another font, or a FIFO under watch, takes its path.
+    void Swap(const std::string& path, bool fifo)
     {
         ASSERT_EQ(::rename(path.c_str(), (path + ".aside").c_str()), 0);
+        if (!fifo) return testfonts::WriteFile(path, testfonts::ReadFile(testfonts::kLiberation));
         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        m_watch = std::make_unique<FifoWatch>(path);
     }
-
-    Bytes Eot(const std::string& name = "Sample") const { return testfonts::ReadFile(File(name + ".eot")); }
-    // The WOFF header's record of the size of the font it was made from.
-    std::uint32_t WoffFontSize() const { return testfonts::Be32(testfonts::ReadFile(File("Sample.woff")), 16); }
 
     std::function<void()> m_swap;
     MessageBoxPresenter m_answering;
+    std::unique_ptr<FifoWatch> m_watch;
 };
 
-TEST_F(SourceSwap, AnotherFontPutInTheSourcesPlaceChangesNoOutput)
+TEST_F(SourceSwap, TheEotIsMadeOfTheFileTheRunOpened)
 {
-    const Bytes original = testfonts::ReadFile(testfonts::kSmallTrueType);
-    const Bytes originalEot = embedtest::Embed(testfonts::kSmallTrueType).eot;
-    const std::string source = Place(testfonts::kSmallTrueType, "Sample.ttf");
-    testfonts::WriteFile(File("Sample.woff"), Bytes{'o', 'l', 'd'});
-    SwapDuringNextBox([&] { PutFont(source, testfonts::kLiberation); });
-    Convert(source, "", {.eot = true});
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{Question(File("Sample.woff")), kDone}));
-    EXPECT_EQ(WoffFontSize(), original.size());
-    EXPECT_EQ(Eot(), originalEot);
-
-    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) return;
-    const std::string collection = Place(testfonts::kTrueTypeCollection, "Family.ttc");
-    const Bytes memberEot = embedtest::Embed(testfonts::kTrueTypeCollection, 1).eot;
-    m_boxes.Clear();
-    SwapDuringPicker([&] { PutFont(collection, testfonts::kSmallTrueType); }, 1);
-    Convert(collection, "", {.eot = true});
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
-    EXPECT_EQ(Eot("Family"), memberEot) << "the picked member of the collection that was opened";
-
-    // The member question comes after the picker, just before the EOT is made.
-    PutFont(collection, testfonts::kTrueTypeCollection);
-    std::filesystem::remove(File("Family.woff"));
-    std::filesystem::remove(File("Family.eot"));
-    m_boxes.Clear();
-    SwapDuringNextBox([&] { PutFont(collection, testfonts::kLiberation); });
-    AnswerDuringRun([](CDialog& d) {
-        d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 1);
-        return PressButton(d, IDOK);
-    });
-    Convert(collection, "", {.eot = true});
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{MemberQuestion(File("Family.ttf")), kDone}));
-    EXPECT_EQ(Eot("Family"), memberEot);
-}
-
-TEST_F(SourceSwap, AFifoPutInTheSourcesPlaceIsNeverOpened)
-{
-    const std::string source = Place(testfonts::kSmallTrueType, "Sample.ttf");
-    testfonts::WriteFile(File("Sample.woff"), Bytes{'o', 'l', 'd'});
-    std::unique_ptr<FifoWatch> watch;
-    SwapDuringNextBox([&] {
-        PutFifo(source);
-        watch = std::make_unique<FifoWatch>(source);
-    });
-    Convert(source, "", {.eot = true});
-    ASSERT_TRUE(watch);
-    EXPECT_FALSE(watch->OpenedByOther()) << "the run opened the FIFO";
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{Question(File("Sample.woff")), kDone}));
-    EXPECT_EQ(Eot(), embedtest::Embed(testfonts::kSmallTrueType).eot);
-
-    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) return;
-    const std::string collection = Place(testfonts::kTrueTypeCollection, "Family.ttc");
-    m_boxes.Clear();
-    watch.reset();
-    SwapDuringPicker(
-        [&] {
-            PutFifo(collection);
-            watch = std::make_unique<FifoWatch>(collection);
-        },
-        1);
-    Convert(collection, "", {.eot = true});
-    ASSERT_TRUE(watch);
-    EXPECT_FALSE(watch->OpenedByOther()) << "the run opened the FIFO";
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
-    EXPECT_EQ(Eot("Family"), embedtest::Embed(testfonts::kTrueTypeCollection, 1).eot);
+    enum Moment { kQuestion, kPicker, kMemberQuestion };
+    int run = 0;
+    for (const bool fifo : {false, true}) {
+        for (const Moment moment : {kQuestion, kPicker, kMemberQuestion}) {
+            const bool collection = moment != kQuestion;
+            if (collection && !testfonts::Exists(testfonts::kTrueTypeCollection)) continue;
+            SCOPED_TRACE(testing::Message() << "fifo " << fifo << ", moment " << moment);
+            const std::string stem = File("Run" + std::to_string(++run));
+            const char* font = collection ? testfonts::kTrueTypeCollection : testfonts::kSmallTrueType;
+            const std::string source = Place(font, stem.substr(stem.rfind('/') + 1) + (collection ? ".ttc" : ".ttf"));
+            const auto swap = [this, source, fifo] { Swap(source, fifo); };
+            std::vector<std::string> boxes;
+            if (moment == kQuestion) {
+                testfonts::WriteFile(stem + ".woff", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".woff は既に存在します。\n上書きしますか?");
+            } else if (moment == kMemberQuestion) {
+                testfonts::WriteFile(stem + ".ttf", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".ttf が既に存在します。\n上書きされますがよろしいでしょうか?");
+            }
+            boxes.push_back(kDone);
+            if (moment != kPicker) m_swap = swap;
+            if (collection)
+                AnswerDuringRun([swap, moment](CDialog& d) {
+                    if (moment == kPicker) swap();
+                    d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 1);
+                    return PressButton(d, IDOK);
+                });
+            m_boxes.Clear();
+            Convert(source, "", {.eot = true});
+            EXPECT_EQ(m_watch != nullptr, fifo) << "the FIFO took the source's place";
+            EXPECT_FALSE(m_watch && m_watch->OpenedByOther()) << "the run opened the FIFO";
+            m_watch.reset();
+            EXPECT_EQ(m_boxes.Texts(), boxes);
+            ASSERT_TRUE(testfonts::Exists(stem + ".woff"));
+            const Bytes eot = testfonts::Exists(stem + ".eot") ? testfonts::ReadFile(stem + ".eot") : Bytes{};
+            EXPECT_EQ(eot, embedtest::Embed(font, collection ? 1 : 0).eot);
+        }
+    }
 }
 
 class SourceName : public ConversionTest {};
 
-// Outputs replaced without a question may not name the source; an EOT that will not be made
-// names nothing.
+// An EOT that will not be made replaces nothing, so it cannot replace the source either.
 TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
 {
     const std::string source = Place(testfonts::kCffOtf, "Sample.eot");
