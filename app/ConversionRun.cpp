@@ -4,6 +4,7 @@
 #include "FenwrapDlg.h"
 
 #include "FenwrapApp.h"
+#include "FileAlias.h"
 #include "FileErrors.h"
 #include "FontNumberDlg.h"
 #include "MessageBox.h"
@@ -103,15 +104,18 @@ struct EncodingRun {
 namespace {
 
 // The EOT of the source file (member index of a collection); none for CFF outlines, which is
-// no failure. The library opens the source by its path, so our handle on it goes first.
+// no failure. The library opens the source by a name once our handle on it is closed; the name
+// it gets is an alias of that handle, so the EOT is made of the file the run opened and checked,
+// whatever has been put at the source's path since (while a question or the picker was open).
 BOOL MakeEOT(ConversionRequest& request, const EncodingRun& run, const CWOFF& font, int index)
 {
     if (font.m_bCFF) {
         AfxMessageBox(kMsgCffNoEOT);
         return TRUE;
     }
+    const CFileAlias source(request.srcFile);
     request.CloseSource();
-    return MakeEOTByT2embed(request.strSrcPath, run.strEOTPath, index);
+    return MakeEOTByT2embed(CString::FromUtf8(source.GetPath()), run.strEOTPath, index);
 }
 
 } // namespace
@@ -236,9 +240,11 @@ BOOL CFenwrapDlg::SettleEncodingOptions(const ConversionRequest& request, Encodi
     run.strEOTPath = request.strOutBase + u".eot";
 
     // The EOT and the page replace what is there without a question; one of them naming the
-    // source itself would destroy the font being converted.
+    // source itself would destroy the font being converted. A font with CFF outlines gets no EOT,
+    // so its EOT name replaces nothing.
     const CString pagePath = request.strOutBase + u".html";
-    const CString* replaced[] = {run.bEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
+    const BOOL makesEOT = run.bEOT && !request.woff->m_bCFF;
+    const CString* replaced[] = {makesEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
     for (const CString* output : replaced) {
         if (output && AfxComparePath(*output, request.strSrcPath)) {
             CString text;

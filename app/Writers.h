@@ -16,7 +16,8 @@ BOOL SaveMemFile(CMemFile& memory, LPCWSTR path);
 // Encodes the engine's font, with the metadata file's bytes (none for a null or empty path).
 BOOL WriteWOFFFile(CWOFF* pWOFF, LPCWSTR woffPath, LPCWSTR metaPath);
 // The font (or member fontIndex of a collection) at src as a compressed EOT, through the
-// font-embedding library bound at start-up.
+// font-embedding library bound at start-up. The conversion passes an alias of the source it
+// opened (CFileAlias), so that the library reads the file that was checked.
 BOOL MakeEOTByT2embed(LPCWSTR src, LPCWSTR eotPath, int fontIndex);
 // The embedding library's write callback: appends to the memory file it is given.
 unsigned long WriteEmbedProc(void* stream, const void* buffer, const unsigned long size);

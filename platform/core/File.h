@@ -71,6 +71,7 @@ protected:
     [[noreturn]] void ThrowErrno(int err) const;
 
 private:
+    friend class CFileAlias;  // names the open file by its descriptor
     int m_fd = -1;
     CString m_strFileName;
     std::unique_ptr<FileReplacement> m_replacement;  // when creating: the content until Close()

@@ -1,5 +1,6 @@
 #include "FileAlias.h"
 
+#include "File.h"
 #include "String.h"
 
 #include <fcntl.h>
@@ -12,10 +13,23 @@ CFileAlias::CFileAlias(LPCWSTR path)
     // A path descriptor: no read access is needed to take it, and a FIFO or device is not opened
     // (so nothing blocks here); whoever opens the alias gets the file with its own rights.
     m_fd = ::open(name.c_str(), O_PATH | O_CLOEXEC);
-    if (m_fd >= 0) m_alias = "/proc/self/fd/" + std::to_string(m_fd);
+    NameDescriptor();
+}
+
+CFileAlias::CFileAlias(const CFile& file)
+{
+    // A descriptor of our own, so that the alias outlives the file object's.
+    if (file.m_fd >= 0) m_fd = ::fcntl(file.m_fd, F_DUPFD_CLOEXEC, 0);
+    NameDescriptor();
 }
 
 CFileAlias::~CFileAlias()
 {
     if (m_fd >= 0) ::close(m_fd);
+}
+
+void CFileAlias::NameDescriptor()
+{
+    // Opening this name opens the descriptor's own file, not whatever its path now leads to.
+    if (m_fd >= 0) m_alias = "/proc/self/fd/" + std::to_string(m_fd);
 }

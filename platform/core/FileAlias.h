@@ -6,11 +6,16 @@
 
 #include <string>
 
+class CFile;
+
 class CFileAlias {
 public:
     // Holds the file open (without reading it) while the object lives; the alias names it for
     // as long, whatever its own name is.
     explicit CFileAlias(LPCWSTR path);
+    // The file an open CFile reads, even after that is closed and whatever has since been put
+    // in its place: what a library opens by the alias is the file that was opened and checked.
+    explicit CFileAlias(const CFile& file);
     ~CFileAlias();
     CFileAlias(const CFileAlias&) = delete;
     CFileAlias& operator=(const CFileAlias&) = delete;
@@ -19,6 +24,8 @@ public:
     LPCSTR GetPath() const { return m_alias.c_str(); }
 
 private:
+    void NameDescriptor();
+
     int m_fd = -1;
     std::string m_alias;
 };

@@ -61,12 +61,26 @@ private:
     int m_fd;
 };
 
+// Only a regular file is a font file. Anything else is refused before it is opened, so that a
+// pipe does not wait for its writer nor a device wake; the open itself does not block, for the
+// name may have come to mean something else since the look.
+int OpenRegularFile(const std::string& path, struct stat& st)
+{
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) Fail(E_FILE_NOT_FOUND);
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) Fail(E_FILE_NOT_FOUND);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        Fail(E_FILE_NOT_FOUND);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 Bytes ReadFontFile(const std::string& path)
 {
-    FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) Fail(E_FILE_NOT_FOUND);
     struct stat st {};
-    if (fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode)) Fail(E_FILE_NOT_FOUND);
+    FileDescriptor file(OpenRegularFile(path, st));
     if (st.st_size > kMaxFontFile) Fail(E_ERRORREADINGFONTDATA);
     Bytes data(static_cast<size_t>(st.st_size));
     size_t got = 0;

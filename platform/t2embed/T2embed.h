@@ -126,7 +126,8 @@ inline constexpr LONG E_EXCEPTIONINDECOMPRESSION = 0x0209;
 inline constexpr LONG E_EXCEPTIONINCOMPRESSION = 0x020A;
 
 // Reads the font file szFontFileName (8-bit text in the Japanese ANSI code page, 932), member
-// usTTCIndex of a collection (0 for a single font), and hands the whole embedded-font
+// usTTCIndex of a collection (0 for a single font; anything but a regular file, such as a folder,
+// a pipe or a device, gives E_FILE_NOT_FOUND at once, unopened), and hands the whole embedded-font
 // structure, in order, to lpfnWriteToStream(lpvWriteStream, ...) before returning E_NONE.
 // This library writes only the compressed form of the whole font: without TTEMBED_TTCOMPRESSED,
 // or with TTEMBED_SUBSET, the result is E_API_NOTIMPL. The character list, its count and the

@@ -37,14 +37,16 @@ void HoldStartMessage(QtMsgType type, const QMessageLogContext&, const QString& 
                      platform);
         std::_Exit(1);
     }
-    const char* display = std::getenv("DISPLAY");
-    const char* variable = "DISPLAY";
-    if (!display || !*display) {
-        display = std::getenv("WAYLAND_DISPLAY");
-        variable = "WAYLAND_DISPLAY";
+    constexpr const char* kWhatToDo = "(start Fenwrap from a desktop session, or under a virtual display: xvfb-run -a)";
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (const char* display = std::getenv(variable); display && *display) {
+            std::fprintf(stderr, "fenwrap: the window cannot be shown: display %s=\"%s\" cannot be opened %s\n",
+                         variable, display, kWhatToDo);
+            std::_Exit(1);
+        }
     }
-    std::fprintf(stderr, "fenwrap: the window cannot be shown: display %s=\"%s\" cannot be opened (start Fenwrap from a desktop session, or under a virtual display: xvfb-run -a)\n",
-                 variable, display ? display : "");
+    std::fprintf(stderr, "fenwrap: the window cannot be shown: no display is set in DISPLAY or WAYLAND_DISPLAY %s\n",
+                 kWhatToDo);
     std::_Exit(1);
 }
 

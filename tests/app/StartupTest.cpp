@@ -114,11 +114,20 @@ TEST(CommandLine, AnExceptionLeavingStartUpIsReportedAndTheProgramStillCleansUp)
 
 TEST(CommandLine, ADisplayThatCannotBeOpenedGetsOneLine)
 {
-    const auto started = testfonts::Run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9876 " +
-                                        testfonts::Quote(FENWRAP_PROGRAM) + " /fonts/a.ttf");
-    EXPECT_EQ(started.exitCode, 1) << "an exit, not an abort";
-    EXPECT_EQ(std::count(started.output.begin(), started.output.end(), '\n'), 1) << started.output;
-    EXPECT_NE(started.output.find("DISPLAY=\":9876\" cannot be opened"), std::string::npos) << started.output;
+    struct Case {
+        const char* environment;
+        const char* says;
+    };
+    for (const Case& c : {Case{"-u WAYLAND_DISPLAY DISPLAY=:9876", "display DISPLAY=\":9876\" cannot be opened"},
+                          Case{"-u DISPLAY -u WAYLAND_DISPLAY", "no display is set in DISPLAY or WAYLAND_DISPLAY"},
+                          Case{"-u WAYLAND_DISPLAY DISPLAY=", "no display is set in DISPLAY or WAYLAND_DISPLAY"}}) {
+        const auto started = testfonts::Run(std::string("env -u QT_QPA_PLATFORM ") + c.environment + " " +
+                                            testfonts::Quote(FENWRAP_PROGRAM) + " /fonts/a.ttf");
+        EXPECT_EQ(started.exitCode, 1) << "an exit, not an abort";
+        EXPECT_EQ(std::count(started.output.begin(), started.output.end(), '\n'), 1) << started.output;
+        EXPECT_NE(started.output.find(c.says), std::string::npos) << started.output;
+        EXPECT_EQ(started.output.find("=\"\""), std::string::npos) << "an empty variable names no display";
+    }
 }
 
 TEST(ModuleFileName, TruncatesToTheBufferAndSaysSo)

@@ -8,7 +8,11 @@
 
 #include <filesystem>
 #include <random>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -210,6 +214,28 @@ TEST(Embed, FileErrors)
         const LONG code = Embed(dir.File("cut.ttf")).code;
         EXPECT_TRUE(code == E_ERRORREADINGFONTDATA || code == E_NOTATRUETYPEFONT) << cut << ": " << code;
     }
+}
+
+// A pipe would wait for a writer for good, so each case runs in a child that an alarm ends.
+TEST(Embed, NothingButARegularFileIsOpened)
+{
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.ttf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int pathOnly = ::open(fifo.c_str(), O_PATH | O_CLOEXEC);
+    ASSERT_GE(pathOnly, 0);
+    const std::string alias = "/proc/self/fd/" + std::to_string(pathOnly);
+    for (const std::string& path : {fifo, alias, dir.Path(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::alarm(10);
+            ::_exit(Embed(path).code == E_FILE_NOT_FOUND ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path << " (status " << status << ")";
+    }
+    ::close(pathOnly);
 }
 
 TEST(Embed, PathInTheJapaneseCodePage)

@@ -1,0 +1,142 @@
+// The source file of a run. Put aside, with another font or a FIFO at its path, while the run
+// waits for the user (a question, the font picker), it is still what the EOT is made of, and
+// the FIFO is never opened. And an output replaced without a question never names it.
+#include "ConversionFixture.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using testfonts::Bytes;
+
+namespace {
+
+constexpr const char* kDone = "正常に変換しました。";
+
+// A writer waiting on a FIFO: its open returns once anything opens the FIFO for reading, and it
+// closes at once, so such a reader sees an empty file instead of waiting for good. Released by
+// the test, it says whether someone else had opened the FIFO.
+class FifoWatch {
+public:
+    explicit FifoWatch(std::string path) : m_path(std::move(path))
+    {
+        m_thread = std::thread([this] {
+            const int fd = ::open(m_path.c_str(), O_WRONLY | O_CLOEXEC);
+            m_openedByOther = !m_released;
+            if (fd >= 0) ::close(fd);
+        });
+    }
+    ~FifoWatch() { OpenedByOther(); }
+    bool OpenedByOther()
+    {
+        if (!m_thread.joinable()) return m_openedByOther;
+        m_released = true;
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        m_thread.join();
+        if (fd >= 0) ::close(fd);
+        return m_openedByOther;
+    }
+
+private:
+    std::string m_path;
+    std::thread m_thread;
+    std::atomic<bool> m_released{false};
+    bool m_openedByOther = false;
+};
+
+} // namespace
+
+class SourceSwap : public ConversionTest {
+protected:
+    // Every box first runs the swap the test has set for it, then is answered as scripted.
+    void SetUp() override
+    {
+        ConversionTest::SetUp();
+        m_answering = SetMessageBoxPresenter([this](const CString& text, UINT style, UINT helpId) {
+            if (auto swap = std::exchange(m_swap, {})) swap();
+            return m_answering(text, style, helpId);
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxPresenter(std::move(m_answering));
+        ConversionTest::TearDown();
+    }
+
+    // The source is put aside; another font, or a FIFO under watch, takes its path.
+    void Swap(const std::string& path, bool fifo)
+    {
+        ASSERT_EQ(::rename(path.c_str(), (path + ".aside").c_str()), 0);
+        if (!fifo) return testfonts::WriteFile(path, testfonts::ReadFile(testfonts::kLiberation));
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        m_watch = std::make_unique<FifoWatch>(path);
+    }
+
+    std::function<void()> m_swap;
+    MessageBoxPresenter m_answering;
+    std::unique_ptr<FifoWatch> m_watch;
+};
+
+TEST_F(SourceSwap, TheEotIsMadeOfTheFileTheRunOpened)
+{
+    enum Moment { kQuestion, kPicker, kMemberQuestion };
+    int run = 0;
+    for (const bool fifo : {false, true}) {
+        for (const Moment moment : {kQuestion, kPicker, kMemberQuestion}) {
+            const bool collection = moment != kQuestion;
+            if (collection && !testfonts::Exists(testfonts::kTrueTypeCollection)) continue;
+            SCOPED_TRACE(testing::Message() << "fifo " << fifo << ", moment " << moment);
+            const std::string stem = File("Run" + std::to_string(++run));
+            const char* font = collection ? testfonts::kTrueTypeCollection : testfonts::kSmallTrueType;
+            const std::string source = Place(font, stem.substr(stem.rfind('/') + 1) + (collection ? ".ttc" : ".ttf"));
+            const auto swap = [this, source, fifo] { Swap(source, fifo); };
+            std::vector<std::string> boxes;
+            if (moment == kQuestion) {
+                testfonts::WriteFile(stem + ".woff", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".woff は既に存在します。\n上書きしますか?");
+            } else if (moment == kMemberQuestion) {
+                testfonts::WriteFile(stem + ".ttf", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".ttf が既に存在します。\n上書きされますがよろしいでしょうか?");
+            }
+            boxes.push_back(kDone);
+            if (moment != kPicker) m_swap = swap;
+            if (collection)
+                AnswerDuringRun([swap, moment](CDialog& d) {
+                    if (moment == kPicker) swap();
+                    d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 1);
+                    return PressButton(d, IDOK);
+                });
+            m_boxes.Clear();
+            Convert(source, "", {.eot = true});
+            EXPECT_EQ(m_watch != nullptr, fifo) << "the FIFO took the source's place";
+            EXPECT_FALSE(m_watch && m_watch->OpenedByOther()) << "the run opened the FIFO";
+            m_watch.reset();
+            EXPECT_EQ(m_boxes.Texts(), boxes);
+            ASSERT_TRUE(testfonts::Exists(stem + ".woff"));
+            const Bytes eot = testfonts::Exists(stem + ".eot") ? testfonts::ReadFile(stem + ".eot") : Bytes{};
+            EXPECT_EQ(eot, embedtest::Embed(font, collection ? 1 : 0).eot);
+        }
+    }
+}
+
+class SourceName : public ConversionTest {};
+
+// An EOT that will not be made replaces nothing, so it cannot replace the source either.
+TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
+{
+    const std::string source = Place(testfonts::kCffOtf, "Sample.eot");
+    const Bytes original = testfonts::ReadFile(source);
+    Convert(source, "", {.eot = true});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
+                                   "ポストスクリプト形式のOpenTypeフォントのため、EOTファイルは作成されません。", kDone}));
+    EXPECT_EQ(testfonts::ReadFile(source), original);
+    EXPECT_TRUE(OtsAccepts(File("Sample.woff")));
+
+    // The page it would be replaced by is still refused.
+    m_boxes.Clear();
+    Convert(Place(testfonts::kCffOtf, "Page.html"), "", {.eot = true, .page = true});
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File("Page.html") +
+                                                        " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
+}
