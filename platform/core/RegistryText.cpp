@@ -1,7 +1,7 @@
 #include "RegistryText.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <cstdint>
 
 namespace {
 
@@ -9,12 +9,51 @@ constexpr std::string_view kHeader = "Fenwrap registry 1";
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string Folded(std::string_view text)
+uint64_t FoldedHash(std::string_view text)
 {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), Lower);
-    return out;
+    uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(Lower(c))) * 1099511628211ull;
+    return hash;
 }
+
+// Positions in a list of named entries, found by name without regard to case: open
+// addressing in one flat table, at most half full, so that a lookup costs a probe or two
+// and no allocation.
+class NameIndex {
+public:
+    // The position of the entry named name; when there is none, next is recorded for it and
+    // returned. nameOf gives the name of the entry at a position already recorded.
+    template <class NameOf> size_t FindOrAdd(std::string_view name, size_t next, const NameOf& nameOf)
+    {
+        if ((m_count + 1) * 2 > m_slots.size()) Grow(nameOf);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t at = FoldedHash(name) & mask;; at = (at + 1) & mask) {
+            if (m_slots[at] == 0) {
+                m_slots[at] = next + 1;
+                ++m_count;
+                return next;
+            }
+            if (RegistryNamesEqual(nameOf(m_slots[at] - 1), name)) return m_slots[at] - 1;
+        }
+    }
+
+private:
+    template <class NameOf> void Grow(const NameOf& nameOf)
+    {
+        std::vector<size_t> old(std::max<size_t>(16, m_slots.size() * 2), 0);
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot : old) {
+            if (slot == 0) continue;
+            size_t at = FoldedHash(nameOf(slot - 1)) & mask;
+            while (m_slots[at] != 0) at = (at + 1) & mask;
+            m_slots[at] = slot;
+        }
+    }
+
+    std::vector<size_t> m_slots;  // position + 1; 0 is an empty slot
+    size_t m_count = 0;
+};
 
 bool NeedsEscape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '%' || c == '[' || c == ']'; }
 
@@ -120,27 +159,29 @@ private:
         std::string path;
         m_current = kNone;
         if (line.back() != ']' || !Unescape(line.substr(1, line.size() - 2), path) || path.empty()) return;
-        const auto [at, added] = m_keyIndex.try_emplace(Folded(path), m_keys.size());
-        if (added) {
+        const size_t next = m_keys.size();
+        m_current = m_keyIndex.FindOrAdd(path, next, [this](size_t i) -> std::string_view { return m_keys[i].path; });
+        if (m_current == next) {
             m_keys.push_back(RegistryKeyValues{std::move(path), {}});
             m_valueIndex.emplace_back();
         }
-        m_current = at->second;
     }
 
     void Add(RegistryValue value)
     {
         auto& values = m_keys[m_current].values;
-        const auto [at, added] = m_valueIndex[m_current].try_emplace(Folded(value.name), values.size());
-        if (added)
+        const size_t next = values.size();
+        const size_t at = m_valueIndex[m_current].FindOrAdd(
+            value.name, next, [&values](size_t i) -> std::string_view { return values[i].name; });
+        if (at == next)
             values.push_back(std::move(value));
         else
-            values[at->second] = std::move(value);
+            values[at] = std::move(value);
     }
 
     std::vector<RegistryKeyValues>& m_keys;
-    std::unordered_map<std::string, size_t> m_keyIndex;
-    std::vector<std::unordered_map<std::string, size_t>> m_valueIndex;
+    NameIndex m_keyIndex;
+    std::vector<NameIndex> m_valueIndex;
     size_t m_current = kNone;
 };
 
