@@ -52,7 +52,9 @@ std::string CapStore(size_t& values)
     for (const char16_t* option : kOptions) text += CString(option).ToUtf8() + "\t4\t01000000\n";
     values = std::size(kOptions);
     for (;; ++values) {
-        const std::string line = "v" + std::to_string(values) + "\t4\t01000000\n";
+        std::string line = "v";
+        line += std::to_string(values);
+        line += "\t4\t01000000\n";
         if (text.size() + line.size() > kMaxRegistryStoreBytes) return text;
         text += line;
     }

@@ -316,7 +316,8 @@ TEST(File, ATargetAtTheLongestPathIsSavedAndReplaced)
     std::string folder = dir.Path();
     while (folder.size() < folderLength) {
         const size_t left = folderLength - folder.size();
-        folder += "/" + std::string(left > 400 ? 200 : left > 201 ? left / 2 : left - 1, 'd');
+        folder += '/';
+        folder.append(left > 400 ? 200 : left > 201 ? left / 2 : left - 1, 'd');
         ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
     }
     const std::string path = folder + "/" + name;
