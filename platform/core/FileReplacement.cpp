@@ -1,8 +1,10 @@
 #include "FileReplacement.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,14 +13,6 @@
 namespace {
 
 constexpr int kMaxLinks = 40;  // as the kernel's own limit on a chain of symbolic links
-
-std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string RandomSuffix()
 {
@@ -36,32 +30,46 @@ std::string RandomSuffix()
     return out;
 }
 
-std::string TemporaryName(const std::string& folder) { return folder + "/.fenwrap-" + RandomSuffix(); }
+std::string TemporaryName() { return ".fenwrap-" + RandomSuffix(); }
 
-// The file a path finally names: symbolic links are followed, also one whose target does not
-// exist yet (the new file is made there, as a shell's redirection would).
-int ResolveLinks(const std::string& path, std::string& out)
+bool NamesNoFile(const std::string& name) { return name.empty() || name == "." || name == ".."; }
+
+// Opens the folder of path (relative to base unless absolute) and gives the last name in it.
+// A path that ends in a folder rather than a name is no file to replace.
+int OpenFolderOf(int base, const std::string& path, int& folder, std::string& name)
 {
-    std::string current = path;
-    for (int i = 0; i < kMaxLinks; ++i) {
+    const size_t slash = path.rfind('/');
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (NamesNoFile(name)) {
         struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0) {
-            if (errno != ENOENT) return errno;
-            out = current;
-            return 0;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            out = current;
-            return 0;
-        }
-        std::vector<char> link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4096) + 1);
-        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-        if (n < 0) return errno;
-        if (n == 0 || static_cast<size_t>(n) >= link.size()) return EINVAL;  // changed under us
-        const std::string target(link.data(), static_cast<size_t>(n));
-        current = target[0] == '/' ? target : DirectoryOf(current) + "/" + target;
+        if (::fstatat(base, path.c_str(), &st, 0) != 0) return errno;
+        return S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
     }
-    return ELOOP;
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    folder = ::openat(base, dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return folder < 0 ? errno : 0;
+}
+
+// The kernel's rule for links in shared folders (fs.protected_symlinks), kept whatever the
+// machine's setting: a link in a sticky, world-writable folder is followed only when it is
+// ours or its owner owns the folder. Anyone may plant a link there; only its owner may
+// remove it, so following it would let them choose which of our files a save replaces.
+bool MayFollow(int folder, const struct stat& link)
+{
+    struct stat dir {};
+    if (::fstat(folder, &dir) != 0) return false;
+    if (!(dir.st_mode & S_ISVTX) || !(dir.st_mode & S_IWOTH)) return true;
+    return link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
+}
+
+int ReadLink(int folder, const std::string& name, std::string& target)
+{
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t n = ::readlinkat(folder, name.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return errno;
+    if (n == 0 || static_cast<size_t>(n) >= buffer.size()) return EINVAL;  // changed under us
+    target.assign(buffer.data(), static_cast<size_t>(n));
+    return 0;
 }
 
 bool FolderIsClosedToUs(int err) { return err == EACCES || err == EPERM || err == EROFS; }
@@ -69,9 +77,9 @@ bool FolderIsClosedToUs(int err) { return err == EACCES || err == EPERM || err =
 // A file system without unnamed files answers O_TMPFILE with one of these.
 bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
 
-void SyncFolder(const std::string& folder)
+void SyncFolder(int folder)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
     ::close(fd);
@@ -84,18 +92,25 @@ int SyncFile(int fd)
     return 0;
 }
 
-// Links an unnamed file into folder under a fresh name and returns that name.
-int LinkUnnamed(int fd, const std::string& folder, std::string& name)
+// Gives the unnamed file fd the name in folder; EEXIST when the name is taken.
+int LinkAs(int fd, int folder, const std::string& name)
 {
+    // Linking the descriptor itself needs a capability most users lack; its entry in /proc
+    // does the same for everyone.
+    if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) return EEXIST;
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    return errno;
+}
+
+// Links an unnamed file into folder under a fresh hidden name and returns that name.
+int LinkUnnamed(int fd, int folder, std::string& name)
+{
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = TemporaryName(folder);
-        // Linking the descriptor itself needs a capability most users lack; its entry in
-        // /proc does the same for everyone.
-        if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-        if (errno == EEXIST) continue;
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-        if (errno != EEXIST) return errno;
+        name = TemporaryName();
+        const int err = LinkAs(fd, folder, name);
+        if (err != EEXIST) return err;
     }
     return EEXIST;
 }
@@ -106,24 +121,24 @@ int FileReplacement::Begin(const std::string& path, mode_t newFileMode)
 {
     Abort();
     if (path.empty()) return ENOENT;
-    if (const int err = ResolveLinks(path, m_target)) return err;
     struct stat st {};
-    const bool exists = ::stat(m_target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return errno;
-    if (exists) {
-        if (S_ISDIR(st.st_mode)) return EISDIR;
+    int err = ResolveTarget(path, st, m_existed);
+    if (!err && m_existed) {
+        if (S_ISDIR(st.st_mode)) err = EISDIR;
         // A pipe or a device is no file a save may replace.
-        if (!S_ISREG(st.st_mode)) return EACCES;
+        else if (!S_ISREG(st.st_mode)) err = EACCES;
         // The old file must be one we may write, as writing it in place would require.
-        if (::access(m_target.c_str(), W_OK) != 0) return errno;
+        else if (::faccessat(m_folderFd, m_name.c_str(), W_OK, 0) != 0) err = errno;
     }
-    int err = BeginInFolder(DirectoryOf(m_target), exists ? 0600 : newFileMode);
-    if (err && exists && FolderIsClosedToUs(err)) err = BeginInPlace();
+    if (!err) {
+        err = BeginInFolder(m_existed ? 0600 : newFileMode);
+        if (err && m_existed && FolderIsClosedToUs(err)) err = BeginInPlace();
+    }
     if (err) {
         Abort();
         return err;
     }
-    if (exists && m_targetFd < 0) {
+    if (m_existed && m_targetFd < 0) {
         // The owner first: changing it clears the set-id bits that the mode then restores.
         if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
         ::fchmod(m_fd, st.st_mode & 07777);
@@ -131,17 +146,46 @@ int FileReplacement::Begin(const std::string& path, mode_t newFileMode)
     return 0;
 }
 
-int FileReplacement::BeginInFolder(const std::string& folder, mode_t mode)
+// The file a path finally names, as its folder and its name there: symbolic links are
+// followed (where we may), also one whose target does not exist yet (the new file is made
+// there, as a shell's redirection would). st is what the final name holds, when exists.
+int FileReplacement::ResolveTarget(const std::string& path, struct stat& st, bool& exists)
 {
-    m_fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+    if (const int err = OpenFolderOf(AT_FDCWD, path, m_folderFd, m_name)) return err;
+    for (int links = 0;; ++links) {
+        exists = ::fstatat(m_folderFd, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!exists) return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode)) return 0;
+        if (links == kMaxLinks) return ELOOP;
+        if (const int err = FollowLink(st)) return err;
+    }
+}
+
+// Moves from the link at m_name to the folder and name it points to.
+int FileReplacement::FollowLink(const struct stat& link)
+{
+    if (!MayFollow(m_folderFd, link)) return EACCES;
+    std::string target;
+    if (const int err = ReadLink(m_folderFd, m_name, target)) return err;
+    int folder = -1;
+    // A relative target is relative to the link's own folder.
+    const int err = OpenFolderOf(m_folderFd, target, folder, m_name);
+    ::close(m_folderFd);
+    m_folderFd = folder;
+    return err;
+}
+
+int FileReplacement::BeginInFolder(mode_t mode)
+{
+    m_fd = ::openat(m_folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
     if (m_fd >= 0) return 0;
     if (!NoUnnamedFiles(errno)) return errno;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = TemporaryName(folder);
-        m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        std::string name = TemporaryName();
+        m_fd = ::openat(m_folderFd, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (m_fd >= 0) {
             m_named = true;
-            m_tempPath = std::move(name);
+            m_tempName = std::move(name);
             return 0;
         }
         if (errno != EEXIST) return errno;
@@ -151,7 +195,8 @@ int FileReplacement::BeginInFolder(const std::string& folder, mode_t mode)
 
 int FileReplacement::BeginInPlace()
 {
-    m_targetFd = ::open(m_target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    // The name was no link when looked at; should it have become one since, it is not followed.
+    m_targetFd = ::openat(m_folderFd, m_name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (m_targetFd < 0) return errno;
     struct stat st {};
     if (::fstat(m_targetFd, &st) != 0 || !S_ISREG(st.st_mode)) return EACCES;
@@ -174,21 +219,33 @@ int FileReplacement::Commit()
     return err;
 }
 
+// A new target gets its name in one step, the unnamed file linked straight to it, so nothing
+// else is ever seen in the folder. An existing one is replaced by a rename from a hidden name;
+// what remains: a process killed between that link and the rename leaves the complete new
+// content under the hidden name, as does one killed at any time on a file system without
+// unnamed files.
 int FileReplacement::CommitLinked()
 {
     if (const int err = SyncFile(m_fd)) return err;
-    const std::string folder = DirectoryOf(m_target);
-    std::string name = m_tempPath;
-    if (!m_named) {
-        if (const int err = LinkUnnamed(m_fd, folder, name)) return err;
+    if (!m_named && !m_existed) {
+        const int err = LinkAs(m_fd, m_folderFd, m_name);
+        if (err != EEXIST) {
+            if (!err) SyncFolder(m_folderFd);
+            return err;
+        }
+        // Made by someone else meanwhile: replaced, as a target that existed would be.
     }
-    m_tempPath.clear();
-    if (::rename(name.c_str(), m_target.c_str()) != 0) {
+    std::string name = m_tempName;
+    if (!m_named) {
+        if (const int err = LinkUnnamed(m_fd, m_folderFd, name)) return err;
+    }
+    m_tempName.clear();
+    if (::renameat(m_folderFd, name.c_str(), m_folderFd, m_name.c_str()) != 0) {
         const int err = errno;
-        ::unlink(name.c_str());
+        ::unlinkat(m_folderFd, name.c_str(), 0);
         return err;
     }
-    SyncFolder(folder);
+    SyncFolder(m_folderFd);
     return 0;
 }
 
@@ -220,10 +277,12 @@ int FileReplacement::CommitInPlace()
 
 void FileReplacement::Abort()
 {
+    if (m_named && !m_tempName.empty() && m_folderFd >= 0) ::unlinkat(m_folderFd, m_tempName.c_str(), 0);
     if (m_fd >= 0) ::close(m_fd);
     if (m_targetFd >= 0) ::close(m_targetFd);
-    if (m_named && !m_tempPath.empty()) ::unlink(m_tempPath.c_str());
-    m_fd = m_targetFd = -1;
-    m_named = false;
-    m_tempPath.clear();
+    if (m_folderFd >= 0) ::close(m_folderFd);
+    m_fd = m_targetFd = m_folderFd = -1;
+    m_named = m_existed = false;
+    m_name.clear();
+    m_tempName.clear();
 }

@@ -1,13 +1,17 @@
 #include "Registry.h"
 
 #include "FileReplacement.h"
+#include "RegistryText.h"
 #include "String.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <pwd.h>
 #include <set>
@@ -16,13 +20,6 @@
 #include <unistd.h>
 #include <vector>
 
-// The store file, line by line:
-//   Fenwrap registry 1
-//   [SOFTWARE\Orvisto\Fenwrap\3.2.0\Settings]
-//   bMakeWOFF2<TAB>4<TAB>01000000
-// Key paths and value names are UTF-8 with control bytes, '%', '[' and ']' percent-encoded;
-// the type is decimal and the data is hexadecimal, so every value keeps its exact bytes.
-
 struct RegistryKey {
     std::string path;  // below HKEY_CURRENT_USER, components joined by '\'
     REGSAM access = 0;
@@ -30,24 +27,12 @@ struct RegistryKey {
 
 namespace {
 
-constexpr const char* kHeader = "Fenwrap registry 1";
-// A settings store has no business being larger; anything bigger is treated as damage rather
-// than read into memory.
-constexpr off_t kMaxStoreBytes = 16 * 1024 * 1024;
 // Damaged stores set aside before the oldest backups are left alone and the next is dropped.
 constexpr int kMaxDamagedBackups = 100;
 constexpr int kLockWaitMs = 10000;
 
-struct Value {
-    std::string name;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-};
-
-struct Key {
-    std::string path;
-    std::vector<Value> values;
-};
+using Key = RegistryKeyValues;
+using Value = RegistryValue;
 
 enum class LoadState { Missing, Good, Damaged, Unreadable };
 
@@ -55,104 +40,24 @@ struct Store {
     LoadState state = LoadState::Missing;
     std::vector<Key> keys;
 };
+using StorePtr = std::shared_ptr<const Store>;
 
 std::mutex g_mutex;
 std::set<HKEY> g_openKeys;
-
-bool EqualNoCase(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
 
 // True when path names key itself or one of the keys below it.
 bool IsAtOrBelow(const std::string& key, const std::string& path)
 {
     if (path.empty()) return true;
     if (key.size() < path.size()) return false;
-    if (!EqualNoCase(key.substr(0, path.size()), path)) return false;
+    if (!RegistryNamesEqual(std::string_view(key).substr(0, path.size()), path)) return false;
     return key.size() == path.size() || key[path.size()] == '\\';
 }
 
-bool NeedsEscape(unsigned char c) { return c < 0x20 || c == 0x7f || c == '%' || c == '[' || c == ']'; }
-
-std::string Escape(const std::string& text)
+template <class Keys> auto FindKey(Keys& keys, const std::string& path) -> decltype(&keys.front())
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (NeedsEscape(c)) {
-            out += '%';
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool Unescape(const std::string& text, std::string& out)
-{
-    out.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c != '%') {
-            if (NeedsEscape(c)) return false;
-            out += static_cast<char>(c);
-            continue;
-        }
-        if (text.size() - i < 3) return false;
-        const int hi = HexDigit(text[i + 1]);
-        const int lo = HexDigit(text[i + 2]);
-        if (hi < 0 || lo < 0) return false;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-    }
-    return true;
-}
-
-bool ParseHex(const std::string& text, std::vector<BYTE>& out)
-{
-    if (text.size() % 2 != 0) return false;
-    out.clear();
-    out.reserve(text.size() / 2);
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const int hi = HexDigit(text[i]);
-        const int lo = HexDigit(text[i + 1]);
-        if (hi < 0 || lo < 0) return false;
-        out.push_back(static_cast<BYTE>(hi * 16 + lo));
-    }
-    return true;
-}
-
-bool ParseType(const std::string& text, DWORD& type)
-{
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        n = n * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (n > 0xFFFFFFFFull) return false;
-    type = static_cast<DWORD>(n);
-    return true;
-}
-
-Key* FindKey(Store& store, const std::string& path)
-{
-    for (Key& key : store.keys)
-        if (EqualNoCase(key.path, path)) return &key;
+    for (auto& key : keys)
+        if (RegistryNamesEqual(key.path, path)) return &key;
     return nullptr;
 }
 
@@ -162,81 +67,11 @@ bool KeyExists(const Store& store, const std::string& path)
     return std::any_of(store.keys.begin(), store.keys.end(), [&](const Key& k) { return IsAtOrBelow(k.path, path); });
 }
 
-Value* FindValue(Key& key, const std::string& name)
+template <class Values> auto FindValue(Values& values, const std::string& name) -> decltype(&values.front())
 {
-    for (Value& value : key.values)
-        if (EqualNoCase(value.name, name)) return &value;
+    for (auto& value : values)
+        if (RegistryNamesEqual(value.name, name)) return &value;
     return nullptr;
-}
-
-// Parses the store's text. Lines that cannot be understood are dropped one by one, so one
-// damaged line costs only itself; a file that is not a store at all counts as damaged whole.
-void Parse(const std::string& text, Store& store)
-{
-    size_t pos = 0;
-    auto nextLine = [&](std::string& line) {
-        if (pos >= text.size()) return false;
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        pos = end + 1;
-        return true;
-    };
-    std::string line;
-    if (!nextLine(line) || line != kHeader) {
-        store.state = LoadState::Damaged;
-        return;
-    }
-    store.state = LoadState::Good;
-    Key* current = nullptr;
-    while (nextLine(line)) {
-        if (line.empty()) continue;
-        if (line.front() == '[') {
-            std::string path;
-            current = nullptr;
-            if (line.back() != ']' || !Unescape(line.substr(1, line.size() - 2), path) || path.empty()) continue;
-            current = FindKey(store, path);
-            if (!current) {
-                store.keys.push_back(Key{path, {}});
-                current = &store.keys.back();
-            }
-            continue;
-        }
-        if (!current) continue;
-        const size_t tab1 = line.find('\t');
-        const size_t tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
-        if (tab2 == std::string::npos) continue;
-        Value value;
-        if (!Unescape(line.substr(0, tab1), value.name) || !ParseType(line.substr(tab1 + 1, tab2 - tab1 - 1), value.type) ||
-            !ParseHex(line.substr(tab2 + 1), value.data))
-            continue;
-        if (Value* old = FindValue(*current, value.name))
-            *old = std::move(value);
-        else
-            current->values.push_back(std::move(value));
-    }
-}
-
-std::string Serialize(const Store& store)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out = std::string(kHeader) + "\n";
-    for (const Key& key : store.keys) {
-        // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about a literal + string.
-        out += '[';
-        out += Escape(key.path);
-        out += "]\n";
-        for (const Value& value : key.values) {
-            out += Escape(value.name) + "\t" + std::to_string(value.type) + "\t";
-            for (BYTE b : value.data) {
-                out += digits[b >> 4];
-                out += digits[b & 15];
-            }
-            out += "\n";
-        }
-    }
-    return out;
 }
 
 std::string HomeFolder()
@@ -252,48 +87,139 @@ std::string StoreFolder()
     return path.substr(0, path.rfind('/'));
 }
 
-Store Load()
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+// The file system stamps changes from the coarse clock: a file changed at or after now may
+// change again within the same tick without its stamp moving.
+bool ChangedSince(const struct stat& st, const timespec& now)
 {
-    Store store;
-    const std::string path = RegistryStorePath();
-    if (path.empty()) return store;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        store.state = errno == ENOENT || errno == ENOTDIR ? LoadState::Missing : LoadState::Unreadable;
-        return store;
+    return st.st_ctim.tv_sec > now.tv_sec || (st.st_ctim.tv_sec == now.tv_sec && st.st_ctim.tv_nsec >= now.tv_nsec);
+}
+
+timespec CoarseNow()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+// The store as last read or written by this process, kept while its file is unchanged, so
+// that the program's start and exit, which read and write its options one by one, do not
+// read the whole file again for each. The file is held open: its inode cannot be reused for
+// another file while kept, so the same inode with the same size and stamps is the same
+// content, unless someone rewrote it in place within one tick of our own write.
+class StoreCache {
+public:
+    ~StoreCache() { Forget(); }
+
+    StorePtr Find(const std::string& path, const struct stat& st) const
+    {
+        if (m_fd < 0 || path != m_path || st.st_dev != m_stat.st_dev || st.st_ino != m_stat.st_ino ||
+            st.st_size != m_stat.st_size || !SameTime(st.st_mtim, m_stat.st_mtim) || !SameTime(st.st_ctim, m_stat.st_ctim))
+            return nullptr;
+        return m_store;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        store.state = LoadState::Unreadable;
-        return store;
+    // Takes fd, the file's descriptor, as it stood when st was taken.
+    void Keep(const std::string& path, int fd, const struct stat& st, StorePtr store)
+    {
+        Forget();
+        m_path = path;
+        m_fd = fd;
+        m_stat = st;
+        m_store = std::move(store);
     }
-    if (st.st_size > kMaxStoreBytes) {
-        ::close(fd);
-        store.state = LoadState::Damaged;
-        return store;
+    void Forget()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        m_store.reset();
     }
-    std::string text;
+
+private:
+    std::string m_path;
+    int m_fd = -1;
+    struct stat m_stat {};
+    StorePtr m_store;
+};
+
+StoreCache g_cache;
+
+StorePtr StoreIn(LoadState state)
+{
+    auto store = std::make_shared<Store>();
+    store->state = state;
+    return store;
+}
+
+// What a path that holds no regular file is: a folder cannot be moved aside without knowing
+// what it holds, but a pipe, a device or a socket is no store and is set aside as damage.
+LoadState StateOfOther(const struct stat& st) { return S_ISDIR(st.st_mode) ? LoadState::Unreadable : LoadState::Damaged; }
+
+LoadState StateOfOpenError(int err)
+{
+    if (err == ENOENT || err == ENOTDIR) return LoadState::Missing;
+    if (err == ENXIO || err == ELOOP) return LoadState::Damaged;  // a socket; a loop of links
+    return LoadState::Unreadable;
+}
+
+// The file's text, at most the cap; false when it cannot be read or is larger.
+bool ReadText(int fd, std::string& text, bool& tooLarge)
+{
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            store.state = LoadState::Unreadable;
-            return store;
-        }
-        if (n == 0) break;
+        if (n < 0) return false;
+        if (n == 0) return true;
         text.append(buffer, static_cast<size_t>(n));
         // The file may grow while it is read; the cap holds all the same.
-        if (text.size() > static_cast<size_t>(kMaxStoreBytes)) {
-            ::close(fd);
-            store.state = LoadState::Damaged;
-            return store;
+        if (text.size() > kMaxRegistryStoreBytes) {
+            tooLarge = true;
+            return false;
         }
     }
+}
+
+StorePtr Parsed(const std::string& text)
+{
+    auto store = std::make_shared<Store>();
+    store->state = ParseRegistryText(text, store->keys) ? LoadState::Good : LoadState::Damaged;
+    return store;
+}
+
+// Reads the store from fd, the regular file st describes, and keeps it unless it may still
+// be changing unseen.
+StorePtr ReadStore(const std::string& path, int fd, const struct stat& st, const timespec& before)
+{
+    if (st.st_size > static_cast<off_t>(kMaxRegistryStoreBytes)) return StoreIn(LoadState::Damaged);
+    std::string text;
+    bool tooLarge = false;
+    if (!ReadText(fd, text, tooLarge)) return StoreIn(tooLarge ? LoadState::Damaged : LoadState::Unreadable);
+    StorePtr store = Parsed(text);
+    if (!ChangedSince(st, before)) g_cache.Keep(path, ::dup(fd), st, store);
+    return store;
+}
+
+// The store as it stands. Whatever is at the path is looked at before it is opened, and opened
+// without blocking, so a pipe or a device there never holds the program up.
+StorePtr Load()
+{
+    const std::string path = RegistryStorePath();
+    if (path.empty()) return StoreIn(LoadState::Missing);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return StoreIn(StateOfOpenError(errno));
+    if (!S_ISREG(st.st_mode)) return StoreIn(StateOfOther(st));
+    const timespec before = CoarseNow();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return StoreIn(StateOfOpenError(errno));
+    StorePtr store;
+    if (::fstat(fd, &st) != 0)
+        store = StoreIn(LoadState::Unreadable);
+    else if (!S_ISREG(st.st_mode))
+        store = StoreIn(StateOfOther(st));
+    else if (!(store = g_cache.Find(path, st)))
+        store = ReadStore(path, fd, st, before);
     ::close(fd);
-    Parse(text, store);
     return store;
 }
 
@@ -321,10 +247,21 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
-// Sets a damaged store aside under the first backup name not taken, so that one damaged store
-// never replaces the backup of an earlier one. A hard link keeps the old file whole while the
-// new store is renamed over its name.
-void KeepDamaged(const std::string& path)
+// Renames from to to unless to exists. A symbolic link is moved as itself.
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system that cannot refuse to replace: a hard link of the entry itself does.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    return ::unlink(from.c_str()) == 0 ? 0 : errno;
+}
+
+// Moves a damaged store aside under the first backup name not taken, so that one damaged
+// store never replaces the backup of an earlier one. The entry itself is moved: a link to
+// something that is no store keeps pointing at it, and what it names is never written. When
+// every backup name is taken, the entry is dropped.
+bool MoveDamagedAside(const std::string& path)
 {
     for (int n = 1; n <= kMaxDamagedBackups; ++n) {
         std::string backup = path + ".damaged";
@@ -332,8 +269,28 @@ void KeepDamaged(const std::string& path)
             backup += '.';
             backup += std::to_string(n);
         }
-        if (::link(path.c_str(), backup.c_str()) == 0 || errno != EEXIST) return;
+        const int err = RenameNoReplace(path, backup);
+        if (err == 0 || err == ENOENT) return true;
+        if (err != EEXIST) return false;
     }
+    return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+// Keeps the store just written as what the file now holds. Written in place, the file is one
+// another copy may rewrite in place within the same tick, so it is kept only when its stamp
+// is older than that.
+void KeepWritten(const std::string& path, const Store& store, bool inPlace, const timespec& before)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return g_cache.Forget();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (inPlace && ChangedSince(st, before))) {
+        ::close(fd);
+        return g_cache.Forget();
+    }
+    auto kept = std::make_shared<Store>(store);
+    kept->state = LoadState::Good;
+    g_cache.Keep(path, fd, st, std::move(kept));
 }
 
 // Replaces the store file with store's content. A file we could not read is never replaced,
@@ -345,11 +302,16 @@ LSTATUS Save(const Store& store)
     const std::string path = RegistryStorePath();
     if (path.empty()) return ERROR_ACCESS_DENIED;
     if (!MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
+    g_cache.Forget();
+    if (store.state == LoadState::Damaged && !MoveDamagedAside(path)) return ERROR_ACCESS_DENIED;
+    const timespec before = CoarseNow();
     FileReplacement replacement;
     if (replacement.Begin(path, 0600) != 0) return ERROR_ACCESS_DENIED;
-    if (!WriteAll(replacement.Descriptor(), Serialize(store))) return ERROR_WRITE_FAULT;
-    if (store.state == LoadState::Damaged) KeepDamaged(path);
-    return replacement.Commit() == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    if (!WriteAll(replacement.Descriptor(), SerializeRegistryText(store.keys))) return ERROR_WRITE_FAULT;
+    const bool inPlace = replacement.InPlace();
+    if (replacement.Commit() != 0) return ERROR_WRITE_FAULT;
+    KeepWritten(path, store, inPlace, before);
+    return ERROR_SUCCESS;
 }
 
 // Holds the store's folder locked against the other running copies of the program: shared
@@ -388,13 +350,13 @@ template <class Edit> LSTATUS Change(Edit&& edit)
     const std::string path = RegistryStorePath();
     if (path.empty() || !MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
     StoreLock lock(true);
-    Store store = Load();
+    Store store = *Load();
     if (!edit(store)) return ERROR_SUCCESS;
     return Save(store);
 }
 
 // The store as it stands, read under a shared lock.
-Store LoadShared()
+StorePtr LoadShared()
 {
     StoreLock lock(false);
     return Load();
@@ -468,7 +430,7 @@ LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM access
     REGSAM baseAccess = 0;
     if (!ResolveHandle(key, base, baseAccess)) return ERROR_INVALID_HANDLE;
     if (!JoinPath(base, subKey, path)) return ERROR_BADKEY;
-    if (!KeyExists(LoadShared(), path)) return ERROR_FILE_NOT_FOUND;
+    if (!KeyExists(*LoadShared(), path)) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(std::move(path), access);
     return ERROR_SUCCESS;
 }
@@ -506,12 +468,12 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD ty
     return Change([&](Store& store) {
         // Another copy of the program may have removed the key since it was opened: the value
         // then brings its key back rather than being lost.
-        Key* target = FindKey(store, path);
+        Key* target = FindKey(store.keys, path);
         if (!target) {
             store.keys.push_back(Key{path, {}});
             target = &store.keys.back();
         }
-        Value* value = FindValue(*target, name);
+        Value* value = FindValue(target->values, name);
         if (!value) {
             target->values.push_back(Value{name, REG_NONE, {}});
             value = &target->values.back();
@@ -530,9 +492,9 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDW
     REGSAM access = 0;
     if (!ResolveHandle(key, path, access)) return ERROR_INVALID_HANDLE;
     if (!(access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    Store store = LoadShared();
-    Key* found = FindKey(store, path);
-    const Value* value = found ? FindValue(*found, ValueName(valueName)) : nullptr;
+    const StorePtr store = LoadShared();
+    const Key* found = FindKey(store->keys, path);
+    const Value* value = found ? FindValue(found->values, ValueName(valueName)) : nullptr;
     if (!value) return ERROR_FILE_NOT_FOUND;
     if (type) *type = value->type;
     const DWORD length = static_cast<DWORD>(value->data.size());

@@ -1,7 +1,9 @@
 // The per-user registry as the program uses it: keys under HKEY_CURRENT_USER holding named
 // values, each with its type and raw bytes. On Linux the whole store is one file in the user's
-// XDG config folder, read anew by every call and replaced whole (FileReplacement.h) by every
-// change, so a crash never leaves it half written. Each change is a read, modify and write
+// XDG config folder (its format in RegistryText.h), looked at by every call but read again only
+// when it has changed, and replaced whole (FileReplacement.h) by every change, so a crash never
+// leaves it half written. A store that is damaged, or is no regular file, is moved aside (a
+// link as the link itself) before a fresh one is written in its place. Each change is a read, modify and write
 // under a lock that the running copies of the program share, so two copies see each other's
 // changes and lose none of them: the last to write a value wins for that value alone.
 #pragma once

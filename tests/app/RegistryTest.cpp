@@ -1,6 +1,8 @@
 #include "StoreFixture.h"
 
 #include <filesystem>
+#include <functional>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -348,3 +350,131 @@ TEST_F(RegistryTest, TheStoreFollowsTheXdgRules)
 }
 
 } // namespace
+
+namespace {
+
+class StoreFileTest : public RegistryTest {
+protected:
+    void SetOne(const char16_t* name, int value)
+    {
+        HKEY key = Create();
+        Set(key, name, REG_DWORD, Bytes({value, 0, 0, 0}));
+        RegCloseKey(key);
+    }
+    static std::string Read(const std::string& path)
+    {
+        const testfonts::Bytes bytes = testfonts::ReadFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    static bool IsLink(const std::string& path) { return std::filesystem::is_symlink(path); }
+};
+
+// How many times the store file is read while body runs.
+int ReadsOfFile(const std::string& path, const std::function<void()>& body)
+{
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0 || ::inotify_add_watch(watch, path.c_str(), IN_ACCESS) < 0) return -1;
+    body();
+    int reads = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + n; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len)
+            ++reads;
+    ::close(watch);
+    return reads;
+}
+
+} // namespace
+
+TEST_F(StoreFileTest, ALinkToSomethingThatIsNoStoreIsMovedAsideAndTheLinkedFileKept)
+{
+    const std::string notes = m_dir->File("notes.txt");
+    testfonts::WriteFile(notes, {'m', 'y', ' ', 'n', 'o', 't', 'e', 's'});
+    std::filesystem::create_directories(m_dir->Path() + "/fenwrap");
+    ASSERT_EQ(::symlink(notes.c_str(), StoreFile().c_str()), 0);
+    SetOne(u"v", 1);
+    EXPECT_EQ(Read(notes), "my notes");
+    EXPECT_FALSE(IsLink(StoreFile()));
+    ASSERT_TRUE(IsLink(StoreFile() + ".damaged"));
+    EXPECT_EQ(std::filesystem::read_symlink(StoreFile() + ".damaged"), notes);
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_TRUE(Query(u"v", type, data));
+
+    // A link to a good store keeps working: the store it names is written, the link stays.
+    const std::string elsewhere = m_dir->File("kept-registry");
+    std::filesystem::rename(StoreFile(), elsewhere);
+    ASSERT_EQ(::symlink(elsewhere.c_str(), StoreFile().c_str()), 0);
+    SetOne(u"w", 2);
+    EXPECT_TRUE(IsLink(StoreFile()));
+    EXPECT_NE(Read(elsewhere).find("w\t4\t02000000\n"), std::string::npos);
+    EXPECT_TRUE(Query(u"v", type, data));
+    EXPECT_EQ(Listing(), "registry\nregistry.damaged\n");
+}
+
+TEST_F(StoreFileTest, APipeAtTheStoreIsNotWaitedOnAndIsMovedAside)
+{
+    std::filesystem::create_directories(m_dir->Path() + "/fenwrap");
+    ASSERT_EQ(::mkfifo(StoreFile().c_str(), 0600), 0);
+    // Apart, so that a read that waits for a writer fails the test instead of hanging it.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(5);
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_READ, &key) != ERROR_FILE_NOT_FOUND) ::_exit(1);
+        const BYTE one[4] = {1, 0, 0, 0};
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != 0 ||
+            RegSetValueExW(key, u"v", 0, REG_DWORD, one, 4) != 0)
+            ::_exit(2);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed while waiting on the pipe";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    struct stat st {};
+    EXPECT_TRUE(::lstat(StoreFile().c_str(), &st) == 0 && S_ISREG(st.st_mode));
+    EXPECT_TRUE(::lstat((StoreFile() + ".damaged").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    EXPECT_TRUE(Query(u"v", type, data));
+}
+
+TEST_F(StoreFileTest, OptionsAreReadOneByOneWithoutReadingTheFileForEach)
+{
+    const char16_t* names[] = {u"a", u"b", u"c", u"d", u"e", u"f", u"g"};
+    for (int i = 0; i < 7; ++i) SetOne(names[i], i);
+    auto readAll = [&] {
+        for (const char16_t* name : names) {
+            DWORD type = 0;
+            std::vector<BYTE> data;
+            EXPECT_TRUE(Query(name, type, data));
+        }
+    };
+    // What this process wrote last is what it knows; a store written by another is read once.
+    EXPECT_EQ(ReadsOfFile(StoreFile(), readAll), 0);
+    const std::string text = StoreText();
+    WriteStore(text + "h\t4\t08000000\n");
+    ::usleep(50000);  // older than the file system's clock tick, so it cannot change unseen
+    EXPECT_EQ(ReadsOfFile(StoreFile(), readAll), 1);
+
+    // Changes made by others are seen: a rewrite in place, and another copy's change.
+    WriteStore(text + "h\t4\t09000000\n");
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Query(u"h", type, data));
+    EXPECT_EQ(data, Bytes({9, 0, 0, 0}));
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        HKEY key = nullptr;
+        const BYTE ten[4] = {10, 0, 0, 0};
+        ::_exit(RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_WRITE, &key) == 0 &&
+                        RegSetValueExW(key, u"h", 0, REG_DWORD, ten, 4) == 0
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(Query(u"h", type, data));
+    EXPECT_EQ(data, Bytes({10, 0, 0, 0}));
+}

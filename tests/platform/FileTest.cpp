@@ -1,9 +1,12 @@
 #include "File.h"
 #include "TestFonts.h"
 
+#include <climits>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -234,6 +237,95 @@ TEST(File, AWritableFileInAFolderWeCannotWriteIsReplacedInPlace)
         CFile f;
         return f.Open(P(dir.File("new.woff")), CFile::modeCreate | CFile::modeWrite, &error) ? 1 : error.m_cause;
     }, true), CFileException::accessDenied);
+}
+
+// Another user plants links to files of ours in a shared sticky folder, as anyone may in /tmp.
+TEST(File, AnotherUsersLinkInAStickyFolderIsNotFollowed)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir shared, mine;
+    ::chmod(shared.Path().c_str(), 01777);
+    const auto secret = mine.File("secret.ttf");
+    testfonts::WriteFile(secret, {'m', 'i', 'n', 'e'});
+    auto plant = [](const std::string& target, const std::string& link) {
+        return InChild([&] { return ::symlink(target.c_str(), link.c_str()) == 0 ? 0 : 1; }, true);
+    };
+    ASSERT_EQ(plant(secret, shared.File("Sample.eot")), 0);
+    ASSERT_EQ(plant(mine.File("new.woff"), shared.File("Sample.woff")), 0);
+    // Our own link to theirs is refused at their hop.
+    ASSERT_EQ(::symlink(shared.File("Sample.eot").c_str(), mine.File("chain.eot").c_str()), 0);
+    for (const std::string& path : {shared.File("Sample.eot"), shared.File("Sample.woff"), mine.File("chain.eot")}) {
+        CFileException error;
+        CFile f;
+        EXPECT_FALSE(f.Open(P(path), CFile::modeCreate | CFile::modeWrite, &error)) << path;
+        EXPECT_EQ(error.m_cause, CFileException::accessDenied) << path;
+        EXPECT_EQ(error.m_lOsError, EACCES) << path;
+    }
+    EXPECT_EQ(Text(secret), "mine");
+    EXPECT_EQ(Listing(mine), "chain.eot\nsecret.ttf\n");
+    EXPECT_EQ(Listing(shared), "Sample.eot\nSample.woff\n");
+
+    // Links the kernel would follow are followed: our own, theirs in a folder of theirs, and
+    // theirs in a folder that is not sticky.
+    ASSERT_EQ(::symlink(secret.c_str(), shared.File("own.eot").c_str()), 0);
+    Save(shared.File("own.eot"), "own");
+    EXPECT_EQ(Text(secret), "own");
+    const std::string theirs = shared.File("theirs");
+    ASSERT_EQ(::mkdir(theirs.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 01777), 0);
+    ASSERT_EQ(::chown(theirs.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(plant(secret, theirs + "/a.eot"), 0);
+    Save(theirs + "/a.eot", "folder owner");
+    EXPECT_EQ(Text(secret), "folder owner");
+    ASSERT_EQ(::chmod(theirs.c_str(), 0777), 0);
+    ASSERT_EQ(plant(secret, theirs + "/b.eot"), 0);
+    Save(theirs + "/b.eot", "not sticky");
+    EXPECT_EQ(Text(secret), "not sticky");
+}
+
+// A save of a file that did not exist links the finished content straight to its name, so a
+// process killed at any moment leaves either nothing or the whole file, and no hidden name.
+TEST(File, ANewFileAppearsUnderItsOwnNameOnly)
+{
+    TempDir dir;
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, dir.Path().c_str(), IN_CREATE | IN_MOVED_TO), 0);
+    Save(dir.File("new.woff"), "content");
+    std::vector<std::string> names;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            names.push_back(event->len ? event->name : "");
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(names, std::vector<std::string>{"new.woff"});
+    EXPECT_EQ(Text(dir.File("new.woff")), "content");
+}
+
+// A short name at the end of a path as long as Linux allows: a temporary's path beside it
+// would be longer than that.
+TEST(File, ATargetAtTheLongestPathIsSavedAndReplaced)
+{
+    TempDir dir;
+    const std::string name = "x.woff";
+    const size_t folderLength = PATH_MAX - 1 - 1 - name.size();
+    std::string folder = dir.Path();
+    while (folder.size() < folderLength) {
+        const size_t left = folderLength - folder.size();
+        folder += '/';
+        folder.append(left > 400 ? 200 : left > 201 ? left / 2 : left - 1, 'd');
+        ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    }
+    const std::string path = folder + "/" + name;
+    ASSERT_EQ(path.size(), size_t(PATH_MAX - 1));
+    Save(path, "first");
+    Save(path, "second");
+    EXPECT_EQ(Text(path), "second");
+    EXPECT_EQ(testfonts::Run("ls -A " + testfonts::Quote(folder)).output, name + "\n");
 }
 
 TEST(File, PipesDevicesAndFoldersAreRefusedAtOnce)

@@ -1,0 +1,137 @@
+// Conversions into a shared sticky folder (as /tmp is) where another user has planted links
+// under the names of the outputs, pointing at files of the converting user's that the planter
+// cannot even read. Every output is refused with the open failure and its cause, and none of
+// the linked files changes. Runs as root, with the links planted by nobody.
+#include "ConversionFixture.h"
+
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testfonts::Bytes;
+using testfonts::Quote;
+
+namespace {
+
+constexpr const char* kDone = "正常に変換しました。";
+
+} // namespace
+
+class SharedFolder : public ConversionTest {
+protected:
+    void SetUp() override
+    {
+        ConversionTest::SetUp();
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant links as another user";
+        ::chmod(m_work.Path().c_str(), 0755);
+        ASSERT_EQ(::mkdir(File("shared").c_str(), 0), 0);
+        ASSERT_EQ(::chmod(File("shared").c_str(), 01777), 0);
+        ASSERT_EQ(::mkdir(File("mine").c_str(), 0700), 0);
+    }
+
+    std::string Shared(const std::string& name) const { return File("shared/" + name); }
+
+    // nobody links Shared(name) to a file of ours of the same name.
+    void Plant(const std::string& name)
+    {
+        const std::string victim = File("mine/" + name);
+        testfonts::WriteFile(victim, Bytes(name.begin(), name.end()));
+        const auto run = testfonts::Run("runuser -u nobody -- ln -s " + Quote(victim) + " " + Quote(Shared(name)));
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+    }
+
+    // Our files, each of which holds its own name until something writes it.
+    void ExpectNoneOfMineChanged() const
+    {
+        for (const auto& entry : std::filesystem::directory_iterator(File("mine"))) {
+            const Bytes bytes = testfonts::ReadFile(entry.path().string());
+            EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == entry.path().filename().string())
+                << entry.path() << " was written through the planted link";
+        }
+    }
+
+    // The last box of the run, which must not have been followed by the success message.
+    std::string LastBox() const
+    {
+        const auto texts = m_boxes.Texts();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), kDone), 0);
+        return texts.empty() ? std::string() : texts.back();
+    }
+
+    std::string OpenFailure(const std::string& name) const
+    {
+        return "ファイル" + Shared(name) + "のオープンに失敗しました。\n原因：ファイル アクセス禁止";
+    }
+
+    void Run(const std::string& src, const ConversionOptions& o = {})
+    {
+        m_boxes.Clear();
+        Convert(src, "", o);
+    }
+};
+
+TEST_F(SharedFolder, EveryOutputOfAnEncodingRefusesThePlantedLink)
+{
+    const std::string source = Shared("Sample.ttf");
+    testfonts::WriteFile(source, testfonts::ReadFile(testfonts::kSmallTrueType));
+    for (const char* name : {"Sample.woff", "Sample.eot", "Sample.html", "Sample.woff2"}) Plant(name);
+    // Each run stops at the first refused output; its link is then removed for the next one.
+    for (const char* name : {"Sample.woff", "Sample.eot", "Sample.html"}) {
+        Run(source, {.woff2 = true, .eot = true, .page = true});
+        EXPECT_EQ(LastBox(), OpenFailure(name));
+        ExpectNoneOfMineChanged();
+        std::filesystem::remove(Shared(name));
+    }
+    // The WOFF2 worker reports its own failure.
+    Run(source, {.woff2 = true, .eot = true, .page = true});
+    EXPECT_EQ(LastBox(), "WOFF2の作成に失敗しました。");
+    ExpectNoneOfMineChanged();
+    EXPECT_TRUE(std::filesystem::is_symlink(Shared("Sample.woff2")));
+    EXPECT_TRUE(OtsAccepts(Shared("Sample.woff")));
+}
+
+TEST_F(SharedFolder, DecodedFontsMembersAndSavedMetadataRefuseThePlantedLink)
+{
+    // A WOFF with metadata, a WOFF2, and a collection, each beside a link named as its output.
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
+    testfonts::WriteFile(Shared("meta.xml"), Bytes(xml.begin(), xml.end()));
+    testfonts::WriteFile(Shared("Meta.ttf"), testfonts::ReadFile(testfonts::kSmallTrueType));
+    testfonts::WriteFile(Shared("Packed.ttf"), testfonts::ReadFile(testfonts::kSmallTrueType));
+    ASSERT_EQ(testfonts::Run("sfnt2woff -m " + Quote(Shared("meta.xml")) + " " + Quote(Shared("Meta.ttf"))).exitCode, 0);
+    ASSERT_EQ(testfonts::Run("woff2_compress " + Quote(Shared("Packed.ttf"))).exitCode, 0);
+    std::filesystem::remove(Shared("Meta.ttf"));
+    std::filesystem::remove(Shared("Packed.ttf"));
+    for (const char* name : {"Meta.ttf", "Packed.ttf", "saved.xml"}) Plant(name);
+
+    AnswerDuringRun(IDOK);
+    Run(Shared("Meta.woff"));
+    EXPECT_EQ(LastBox(), OpenFailure("Meta.ttf"));
+    Run(Shared("Packed.woff2"));
+    EXPECT_EQ(LastBox(), OpenFailure("Packed.ttf"));
+
+    // Saved from the metadata viewer: refused, and the run goes on to a font of its own name.
+    std::filesystem::remove(Shared("Meta.ttf"));
+    AnswerDuringRun([&](CDialog& d) -> INT_PTR {
+        m_dialogs.AnswerFile(Shared("saved.xml"));
+        d.ClickButton(IDC_BUTTON_SAVE_METADATA);
+        d.ClickButton(IDOK);
+        return IDOK;
+    });
+    m_boxes.Clear();
+    Convert(Shared("Meta.woff"));
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{OpenFailure("saved.xml"), kDone}));
+    ExpectNoneOfMineChanged();
+
+    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP() << "no collection installed";
+    testfonts::WriteFile(Shared("Sample.ttc"), testfonts::ReadFile(testfonts::kTrueTypeCollection));
+    Plant("Sample.ttf");
+    AnswerDuringRun([](CDialog& d) {
+        d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 0);
+        return PressButton(d, IDOK);
+    });
+    Run(Shared("Sample.ttc"), {.page = true});
+    EXPECT_EQ(LastBox(), OpenFailure("Sample.ttf"));
+    EXPECT_FALSE(testfonts::Exists(Shared("Sample.html")));
+    ExpectNoneOfMineChanged();
+}
