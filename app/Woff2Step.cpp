@@ -46,11 +46,11 @@ const char16_t* SizeNote(ULONGLONG size)
 using Buffer = std::unique_ptr<BYTE, decltype(&std::free)>;
 
 // The font, encoded with the metadata as its extended metadata, into an output buffer of the
-// library's own size for the font alone (the compressed metadata has to fit that margin);
+// library's own size for both, so that a metadata file of any size the library takes fits;
 // length becomes the WOFF2's. Null when the library refuses.
 Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length)
 {
-    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
+    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size(), metaData);
     // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
     // part of a buffer the size of the font that the much smaller output leaves alone costs no
     // memory.
