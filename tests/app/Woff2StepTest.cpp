@@ -1,6 +1,7 @@
 // The WOFF2 step in the main window, with the real worker thread: what the window shows while
 // it runs and while its result is shown, the files it makes (checked with the reference
 // decoder, the browsers' sanitizer and fontTools), and every way it can fail.
+#include "AddressSpace.h"
 #include "Shell.h"
 #include "WindowFixture.h"
 #include "Woff2Step.h"
@@ -108,28 +109,6 @@ protected:
 
     testfonts::TempDir m_dir;
 };
-
-// The address space this process may grow by, for the tests of a worker without memory.
-void LimitAddressSpace(rlim_t headroom)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    rlim_t kb = 0;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0) kb = std::stoull(line.substr(7));
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = kb * 1024 + headroom;
-    setrlimit(RLIMIT_AS, &limit);
-}
-
-void LiftAddressSpaceLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_AS, &limit);
-}
 
 TEST_F(Woff2Step, RealFontsBecomeWoff2FilesThatTheToolsAcceptWithTheirMetadata)
 {
