@@ -3,6 +3,7 @@
 #include "FenwrapDlg.h"
 #include "File.h"
 #include "FileErrors.h"
+#include "Limits.h"
 #include "MessageBox.h"
 #include "SfntWriter.h"
 #include "Thread.h"
@@ -11,6 +12,7 @@
 
 #include <woff2/decode.h>
 #include <woff2/encode.h>
+#include <woff2/output.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,11 +29,6 @@ constexpr const char16_t* kMsgWOFF2DecodeFailed = u"WOFF2をフォントに変�
 // Files are read and written in pieces, as CFile counts bytes in 32 bits.
 constexpr size_t kFilePiece = size_t(1) << 30;
 
-// The library refuses a WOFF2 whose compressed stream claims more than 100 times the file's
-// size, and rebuilding outlines and index tables from that stream at most about quadruples it;
-// a font header that claims more than this many times its file's size is damaged.
-constexpr ULONGLONG kMaxWOFF2Expansion = 1024;
-
 const BYTE* Bytes(std::string_view data) { return reinterpret_cast<const BYTE*>(data.data()); }
 
 // What the status line adds to "WOFF2に変換中です。" for a font of size bytes.
@@ -46,11 +43,11 @@ const char16_t* SizeNote(ULONGLONG size)
 using Buffer = std::unique_ptr<BYTE, decltype(&std::free)>;
 
 // The font, encoded with the metadata as its extended metadata, into an output buffer of the
-// library's own size for the font alone (the compressed metadata has to fit that margin);
+// library's own size for both, so that a metadata file of any size the library takes fits;
 // length becomes the WOFF2's. Null when the library refuses.
 Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length)
 {
-    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
+    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size(), metaData);
     // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
     // part of a buffer the size of the font that the much smaller output leaves alone costs no
     // memory.
@@ -77,24 +74,47 @@ bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CStr
     return WriteWholeFile(woff2Path, written) == WriteResult::Written;
 }
 
-// The WOFF2 file at src decoded into font, exactly as long as its header's totalSfntSize.
-// sourceLength is the file's size as the engine found it. False when the file is implausible,
-// cannot be held or decoded.
-bool DecodeWOFF2(LPCWSTR src, ULONGLONG sourceLength, std::string& font)
+// The WOFF2 file at src decoded into font, which holds what the decoder wrote; claimed becomes
+// the header's totalSfntSize, which the decoder may not write past and which the font file is
+// made as long as. sourceLength is the file's size as the engine found it. False when the file
+// is implausible, cannot be held or decoded.
+bool DecodeWOFF2(LPCWSTR src, ULONGLONG sourceLength, std::string& font, size_t& claimed)
 {
     if (sourceLength > kMaxSfntSize) return false;
     try {
         const std::string woff2 = ReadWholeFile(src);
-        const size_t size = woff2::ComputeWOFF2FinalSize(Bytes(woff2), woff2.size());
-        if (size == 0 || size > kMaxSfntSize || size > woff2.size() * kMaxWOFF2Expansion) return false;
-        // Zeros: a header may claim a little more than the rebuilt font fills.
-        font.assign(size, '\0');
-        return woff2::ConvertWOFF2ToTTF(reinterpret_cast<BYTE*>(font.data()), size, Bytes(woff2), woff2.size());
+        claimed = woff2::ComputeWOFF2FinalSize(Bytes(woff2), woff2.size());
+        if (claimed == 0 || claimed > kMaxSfntSize || claimed > woff2.size() * kMaxWOFF2Expansion) return false;
+        // The output grows with what the decoder writes: a claim without the data behind it
+        // costs no memory.
+        woff2::WOFF2StringOut out(&font);
+        out.SetMaxSize(claimed);
+        return woff2::ConvertWOFF2ToTTF(Bytes(woff2), woff2.size(), &out);
     } catch (const std::bad_alloc&) {
         return false;
     } catch (CException* e) {
         e->Delete();
         return false;
+    }
+}
+
+void WritePieces(CFile& file, const char* data, size_t size)
+{
+    for (size_t done = 0; done < size;) {
+        const size_t n = std::min(kFilePiece, size - done);
+        file.Write(data + done, static_cast<UINT>(n));
+        done += n;
+    }
+}
+
+// Zeros are written from one small block, so that a long run of them is never held whole.
+void WriteZeros(CFile& file, ULONGLONG count)
+{
+    static const char kZeros[64 * 1024] = {};
+    for (ULONGLONG done = 0; done < count;) {
+        const size_t n = static_cast<size_t>(std::min<ULONGLONG>(sizeof kZeros, count - done));
+        WritePieces(file, kZeros, n);
+        done += n;
     }
 }
 
@@ -133,7 +153,7 @@ std::string ReadWholeFile(LPCWSTR path)
     return data;
 }
 
-WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error)
+WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error, ULONGLONG length)
 {
     CFileException openError;
     CFile file;
@@ -142,11 +162,8 @@ WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* 
         return WriteResult::NotOpened;
     }
     try {
-        for (size_t done = 0; done < data.size();) {
-            const size_t n = std::min(kFilePiece, data.size() - done);
-            file.Write(data.data() + done, static_cast<UINT>(n));
-            done += n;
-        }
+        WritePieces(file, data.data(), data.size());
+        WriteZeros(file, length > data.size() ? length - data.size() : 0);
         file.Close();
     } catch (CFileException* e) {
         file.Abort();
@@ -221,12 +238,14 @@ BOOL ConvertWOFF2ToFont(CWOFF* pWOFF, LPCWSTR src, LPCWSTR dst)
     pWOFF->m_pFile->Close();
 
     std::string font;
-    if (!DecodeWOFF2(src, sourceLength, font)) {
+    size_t claimed = 0;
+    if (!DecodeWOFF2(src, sourceLength, font, claimed)) {
         AfxMessageBox(kMsgWOFF2DecodeFailed, MB_OK);
         return FALSE;
     }
+    // The font file is as long as its header claims, zeros after what the decoder wrote.
     CFileException error;
-    switch (WriteWholeFile(dst, font, &error)) {
+    switch (WriteWholeFile(dst, font, &error, claimed)) {
     case WriteResult::Written:
         return TRUE;
     case WriteResult::NotOpened:

@@ -40,11 +40,11 @@ enum class WriteResult {
     NotWritten,  // writing or committing it failed: the write-failure message applies
 };
 
-// Writes data to path as a new file. The content goes to a temporary file that replaces the
-// target only once it is complete, so a failure leaves an earlier file of that name as it was.
-// On failure, error (when given) receives the cause and the file name for the file-error
-// messages.
-WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error = nullptr);
+// Writes data to path as a new file, followed by zeros up to length bytes when length is larger.
+// The content goes to a temporary file that replaces the target only once it is complete, so a
+// failure leaves an earlier file of that name as it was. On failure, error (when given)
+// receives the cause and the file name for the file-error messages.
+WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error = nullptr, ULONGLONG length = 0);
 
 // The worker: encodes the font named in the WOFF2ThreadParam at param into the WOFF2 file and
 // posts WM_WOFF2_FINISHED. Returns 0.

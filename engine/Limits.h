@@ -57,3 +57,9 @@ inline constexpr ULONGLONG kSharedNameRecordCost = 4;
 // much in all, so that members sharing or overlapping their structures are read from memory.
 inline constexpr size_t kReadCacheBlock = size_t(64) << 10;
 inline constexpr size_t kMaxReadCacheBytes = size_t(16) << 20;
+
+// A WOFF2 font header that claims more than this many times its file's size is damaged: the
+// woff2 library refuses a compressed stream that claims more than 100 times the file's size, and
+// rebuilding outlines and index tables from that stream at most about quadruples it: 400 times.
+// The bound leaves more than twice that: a claim costs memory only for what the decoder writes.
+inline constexpr ULONGLONG kMaxWOFF2Expansion = 1024;

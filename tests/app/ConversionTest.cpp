@@ -312,6 +312,20 @@ TEST_F(Decoding, WoffWithAndWithoutMetadata)
     EXPECT_TRUE(std::any_of(m_dialogs.Dialogs().begin(), m_dialogs.Dialogs().end(),
                             [](const auto& shown) { return shown.className == "CMetaDataDlg"; }));
 
+    // The question about replacing the target comes before the viewer.
+    testfonts::WriteFile(File("Meta.ttf"), Bytes{'o', 'l', 'd'});
+    std::vector<std::string> beforeViewer;
+    AnswerDuringRun([&](CDialog& d) {
+        beforeViewer = m_boxes.Texts();
+        return PressButton(d, IDCANCEL);
+    });
+    Convert(File("Meta.woff"));
+    EXPECT_EQ(beforeViewer, std::vector<std::string>{Question(File("Meta.ttf"))});
+    EXPECT_EQ(m_boxes.Texts(), beforeViewer);
+    EXPECT_EQ(testfonts::ReadFile(File("Meta.ttf")), (Bytes{'o', 'l', 'd'}));
+    std::filesystem::remove(File("Meta.ttf"));
+    m_boxes.Clear();
+
     // Saved from the viewer, then converted.
     AnswerDuringRun([&](CDialog& d) -> INT_PTR {
         m_dialogs.AnswerFile(File("saved.xml"));
@@ -407,13 +421,41 @@ TEST_F(Collection, PickerAndMemberQuestionCanEndTheRunWithNothingWritten)
     EXPECT_TRUE(m_boxes.Texts().empty());
     EXPECT_EQ(Snapshot(File("")), before);
 
-    testfonts::WriteFile(File("Sample.ttf"), Bytes{'o', 'l', 'd'});
+    // The picker comes after the questions about the WOFF and WOFF2 targets and before the one
+    // about the member's own file.
+    for (const char* name : {"Sample.ttf", "Sample.woff", "Sample.woff2"}) testfonts::WriteFile(File(name), Bytes{'o', 'l', 'd'});
     const auto withOld = Snapshot(File(""));
+    std::vector<std::string> beforePicker;
+    AnswerDuringRun([&](CDialog& d) {
+        beforePicker = m_boxes.Texts();
+        d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 0);
+        return PressButton(d, IDOK);
+    });
+    m_boxes.Answer(IDYES);
+    m_boxes.Answer(IDYES);
     m_boxes.Answer(IDNO);
-    Convert(source, "", {.eot = true, .page = true});
-    EXPECT_EQ(m_boxes.Texts(),
-              std::vector<std::string>{File("Sample.ttf") + " が既に存在します。\n上書きされますがよろしいでしょうか?"});
-    EXPECT_EQ(m_boxes.Boxes()[0].style, UINT(MB_YESNO));
+    Convert(source, "", {.woff2 = true, .eot = true, .page = true});
+    const std::vector<std::string> questions = {Question(File("Sample.woff")), Question(File("Sample.woff2"))};
+    EXPECT_EQ(beforePicker, questions);
+    std::vector<std::string> all = questions;
+    all.push_back(File("Sample.ttf") + " が既に存在します。\n上書きされますがよろしいでしょうか?");
+    EXPECT_EQ(m_boxes.Texts(), all);
+    ASSERT_EQ(m_boxes.Boxes().size(), 3u);
+    EXPECT_EQ(m_boxes.Boxes()[2].style, UINT(MB_YESNO));
+    EXPECT_EQ(Snapshot(File("")), withOld);
+
+    // The refusals of metadata without a file and of an EOT without the embedding library come
+    // after the questions and before the picker, which is then never shown.
+    m_boxes.Clear();
+    m_dialogs.Clear();
+    Convert(source, "", {.meta = true});
+    g_pfnTTEmbedFontFromFileA = nullptr;
+    Convert(source, "", {.eot = true});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{Question(File("Sample.woff")), "メタデータファイルを指定してください。",
+                                                         Question(File("Sample.woff")),
+                                                         "このOSではEOTファイルを作成することはできません。"}));
+    EXPECT_TRUE(std::none_of(m_dialogs.Dialogs().begin(), m_dialogs.Dialogs().end(),
+                             [](const auto& shown) { return shown.className == "CFontNumberDlg"; }));
     EXPECT_EQ(Snapshot(File("")), withOld);
 }
 
@@ -471,7 +513,7 @@ TEST_F(Woff2Runs, EveryOptionEndsWithTheStepAndOneSuccessMessage)
 {
     const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
     testfonts::WriteFile(File("meta.xml"), Bytes(xml.begin(), xml.end()));
-    const std::string source = Place(testfonts::kSmallTrueType, "Sample.ttf");
+    const std::string source = Place(testfonts::kLiberation, "Sample.ttf");
     Convert(source, "", {.woff2 = true, .eot = true, .meta = true, .page = true, .addSrc = true, .metaPath = File("meta.xml")},
             [](CFenwrapDlg& d) { EXPECT_EQ(Text(d, IDC_STATIC_STATUS), ""); });
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
@@ -485,8 +527,17 @@ TEST_F(Woff2Runs, EveryOptionEndsWithTheStepAndOneSuccessMessage)
 
 TEST_F(Woff2Runs, ACollectionMembersStepEncodesItsOwnFontFile)
 {
-    if (!testfonts::Exists(testfonts::kTrueTypeCollection)) GTEST_SKIP();
-    const std::string source = Place(testfonts::kTrueTypeCollection, "Sample.ttc");
+    // A collection of two small fonts, the second the one picked.
+    const std::string script =
+        "from fontTools.ttLib import TTFont, TTCollection\n"
+        "import sys\n"
+        "c = TTCollection(); c.fonts = [TTFont(sys.argv[1]), TTFont(sys.argv[2])]; c.save(sys.argv[3])\n";
+    testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
+    const std::string source = File("Sample.ttc");
+    ASSERT_EQ(testfonts::Run("/usr/bin/python3 " + Quote(File("make.py")) + " " + Quote(testfonts::kSmallTrueType) + " " +
+                             Quote(testfonts::kLiberation) + " " + Quote(source))
+                  .exitCode,
+              0);
     AnswerDuringRun([](CDialog& d) {
         d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 1);
         return PressButton(d, IDOK);
@@ -518,7 +569,7 @@ TEST_F(Woff2Runs, APageThatCannotBeWrittenStopsTheStep)
 TEST_F(Woff2Runs, DecodingWithAndWithoutMetadataAndUnderAWoffName)
 {
     const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
-    ASSERT_EQ(testfonts::Run("woff2_compress " + Quote(Place(testfonts::kSmallTrueType, "Plain.ttf"))).exitCode, 0);
+    ASSERT_EQ(testfonts::Run("woff2_compress " + Quote(Place(testfonts::kLiberation, "Plain.ttf"))).exitCode, 0);
     std::filesystem::remove(File("Plain.ttf"));
     const std::string script =
         "from fontTools.ttLib import TTFont\n"
@@ -527,7 +578,7 @@ TEST_F(Woff2Runs, DecodingWithAndWithoutMetadataAndUnderAWoffName)
         "f = TTFont(sys.argv[1]); f.flavor = 'woff2'; d = WOFF2FlavorData(); d.metaData = sys.argv[2].encode()\n"
         "f.flavorData = d; f.save(sys.argv[3])\n";
     testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
-    ASSERT_EQ(testfonts::Run("/usr/bin/python3 " + Quote(File("make.py")) + " " + Quote(testfonts::kSmallTrueType) + " " +
+    ASSERT_EQ(testfonts::Run("/usr/bin/python3 " + Quote(File("make.py")) + " " + Quote(testfonts::kLiberation) + " " +
                              Quote(xml) + " " + Quote(File("Meta.woff2")))
                   .exitCode,
               0);
@@ -542,9 +593,16 @@ TEST_F(Woff2Runs, DecodingWithAndWithoutMetadataAndUnderAWoffName)
     Convert(File("Meta.woff2"));
     EXPECT_TRUE(m_boxes.Texts().empty());
     EXPECT_FALSE(Exists("Meta.ttf"));
-    AnswerDuringRun(IDOK);
+    // The question about replacing the target comes before the viewer.
+    testfonts::WriteFile(File("Meta.ttf"), Bytes{'o', 'l', 'd'});
+    std::vector<std::string> beforeViewer;
+    AnswerDuringRun([&](CDialog& d) {
+        beforeViewer = m_boxes.Texts();
+        return PressButton(d, IDOK);
+    });
     Convert(File("Meta.woff2"));
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kDone});
+    EXPECT_EQ(beforeViewer, std::vector<std::string>{Question(File("Meta.ttf"))});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{Question(File("Meta.ttf")), kDone}));
     EXPECT_TRUE(OtsAccepts(File("Meta.ttf")));
     const auto shown = std::count_if(m_dialogs.Dialogs().begin(), m_dialogs.Dialogs().end(),
                                      [](const auto& d) { return d.className == "CMetaDataDlg"; });

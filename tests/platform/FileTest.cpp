@@ -1,7 +1,9 @@
 #include "File.h"
 #include "TestFonts.h"
 
+#include <atomic>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -18,6 +20,21 @@ namespace {
 CString P(const std::string& utf8) { return CString::FromUtf8(utf8); }
 
 constexpr uid_t kNobody = 65534;
+
+// Every reallocation made by the code linked into this program passes here (the link wraps
+// realloc), so that tests can count them.
+std::atomic<long> g_reallocs{0};
+
+} // namespace
+
+extern "C" void* __real_realloc(void* block, size_t size);
+extern "C" void* __wrap_realloc(void* block, size_t size)
+{
+    g_reallocs.fetch_add(1, std::memory_order_relaxed);
+    return __real_realloc(block, size);
+}
+
+namespace {
 
 // Runs body in a child process (as the unprivileged user nobody when asked, so that the
 // permission checks a user meets apply even when the tests run as root) and returns its exit
@@ -392,10 +409,19 @@ TEST(MemFile, WritesReadsOverwritesAndDetaches)
 
 TEST(MemFile, GrowsGeometricallyWhateverTheStep)
 {
-    // 20 MB written in small pieces with a 1 KiB step: a copy per step would take minutes.
-    CMemFile f(1024);
-    std::vector<BYTE> chunk(100, 0x5A);
-    for (int i = 0; i < 200000; ++i) f.Write(chunk.data(), static_cast<UINT>(chunk.size()));
-    EXPECT_EQ(f.GetLength(), 20000000u);
-    EXPECT_EQ(f.Data()[19999999], 0x5A);
+    // 20 MB written in 100-byte pieces. Growing by the step would reallocate 200,000 times with
+    // a step of one byte, 19,532 times with 1 KiB and 20 times with 1 MiB; doubling takes about
+    // as many reallocations as the length doubles from the step, whatever the step.
+    for (const UINT step : {1u, 1024u, 1u << 20}) {
+        SCOPED_TRACE(step);
+        CMemFile f(step);
+        std::vector<BYTE> chunk(100, 0x5A);
+        const long before = g_reallocs.load();
+        for (int i = 0; i < 200000; ++i) f.Write(chunk.data(), static_cast<UINT>(chunk.size()));
+        const long reallocs = g_reallocs.load() - before;
+        EXPECT_GE(reallocs, 1) << "the count sees the memory file's reallocations";
+        EXPECT_LE(reallocs, std::lround(std::ceil(std::log2(20000000.0 / std::max(step, 100u)))) + 2);
+        EXPECT_EQ(f.GetLength(), 20000000u);
+        EXPECT_EQ(f.Data()[19999999], 0x5A);
+    }
 }
