@@ -259,10 +259,14 @@ BOOL CFenwrapDlg::SettleEncodingOptions(const ConversionRequest& request, Encodi
 BOOL CFenwrapDlg::EncodeFont(ConversionRequest& request, EncodingRun& run)
 {
     CWOFF& woff = *request.woff;
+    // The worker reads the font after the run has closed it: it gets the file that was checked,
+    // whatever has been put at its name since.
+    m_woff2Source.reset();
+    if (request.bWOFF2) m_woff2Source.emplace(request.srcFile);
     BOOL ok = WriteWOFFFile(&woff, request.strOutBase + u".woff", run.strMetaPath);
     if (ok && run.bEOT) ok = MakeEOT(request, run, woff, 0);
     request.CloseSource();
-    run.strWOFF2FontPath = request.strSrcPath;
+    run.strWOFF2FontPath = m_woff2Source ? CString::FromUtf8(m_woff2Source->GetPath()) : request.strSrcPath;
     run.strSrcFontName = request.src.name + request.src.ext;
     run.bOpenType = woff.m_bCFF;
     return ok;

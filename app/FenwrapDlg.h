@@ -6,7 +6,10 @@
 #include "Controls.h"
 #include "Dialog.h"
 #include "DropFileEdit.h"
+#include "FileAlias.h"
 #include "Shell.h"
+
+#include <optional>
 
 struct ConversionRequest;
 struct EncodingRun;
@@ -51,6 +54,9 @@ protected:
     CStatic m_staticStatus;
     // From the start of the WOFF2 step until its notice has been handled.
     BOOL m_bWOFF2Running = FALSE;
+    // The single font the WOFF2 step encodes, held open from the run that checked it until the
+    // step's notice has been handled: the worker reads it by this alias, not by its name.
+    std::optional<CFileAlias> m_woff2Source;
 
     DECLARE_MESSAGE_MAP()
 

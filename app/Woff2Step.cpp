@@ -220,6 +220,7 @@ LRESULT CFenwrapDlg::OnWOFF2Finished(WPARAM wParam, LPARAM)
     EnableButton(*this, IDOK, TRUE);
     EnableButton(*this, IDCANCEL, TRUE);
     m_bWOFF2Running = FALSE;
+    m_woff2Source.reset();
     return 0;
 }
 

@@ -66,10 +66,10 @@ protected:
     }
 
     // The source is put aside; another font, or a FIFO under watch, takes its path.
-    void Swap(const std::string& path, bool fifo)
+    void Swap(const std::string& path, bool fifo, const char* other = testfonts::kLiberation)
     {
         ASSERT_EQ(::rename(path.c_str(), (path + ".aside").c_str()), 0);
-        if (!fifo) return testfonts::WriteFile(path, testfonts::ReadFile(testfonts::kLiberation));
+        if (!fifo) return testfonts::WriteFile(path, testfonts::ReadFile(other));
         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         m_watch = std::make_unique<FifoWatch>(path);
     }
@@ -118,6 +118,29 @@ TEST_F(SourceSwap, TheEotIsMadeOfTheFileTheRunOpened)
             const Bytes eot = testfonts::Exists(stem + ".eot") ? testfonts::ReadFile(stem + ".eot") : Bytes{};
             EXPECT_EQ(eot, embedtest::Embed(font, collection ? 1 : 0).eot);
         }
+    }
+}
+
+// The WOFF2 worker reads the font after the run has closed it; it too gets the font the run
+// checked.
+TEST_F(SourceSwap, TheWoff2IsMadeOfTheFileTheRunOpened)
+{
+    constexpr const char* kOther = "/usr/share/fonts/truetype/liberation/LiberationSerif-Regular.ttf";
+    Convert(Place(testfonts::kLiberation, "Reference.ttf"), "", {.woff2 = true});
+    const Bytes expected = testfonts::ReadFile(File("Reference.woff2"));
+    ASSERT_FALSE(expected.empty());
+    for (const bool fifo : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "fifo " << fifo);
+        const std::string name = fifo ? "Fifo" : "Font";
+        const std::string source = Place(testfonts::kLiberation, name + ".ttf");
+        testfonts::WriteFile(File(name + ".woff"), Bytes{'o', 'l', 'd'});
+        m_swap = [this, source, fifo] { Swap(source, fifo, kOther); };
+        m_boxes.Clear();
+        Convert(source, "", {.woff2 = true});
+        EXPECT_FALSE(m_watch && m_watch->OpenedByOther()) << "the run opened the FIFO";
+        m_watch.reset();
+        EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{File(name + ".woff") + " は既に存在します。\n上書きしますか?", kDone}));
+        EXPECT_EQ(testfonts::ReadFile(File(name + ".woff2")), expected);
     }
 }
 
