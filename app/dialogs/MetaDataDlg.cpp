@@ -4,6 +4,7 @@
 #include "File.h"
 #include "FileDialog.h"
 #include "FileErrors.h"
+#include "MetaDataViewer.h"
 
 #include <climits>
 #include <vector>
@@ -46,6 +47,16 @@ CString DecodeMetaDataText(const BYTE* data, UINT length)
     const int units = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<LPCSTR>(data), static_cast<int>(length),
                                           buffer.data(), static_cast<int>(length));
     return units > 0 ? CString(buffer.data(), units) : CString();
+}
+
+void InstallMetaDataViewer()
+{
+    SetMetaDataViewer([](const BYTE* data, UINT length) {
+        CMetaDataDlg viewer(nullptr);
+        viewer.m_pMetaData = data;
+        viewer.m_nMetaDataLength = length;
+        return static_cast<int>(viewer.DoModal());
+    });
 }
 
 CMetaDataDlg::CMetaDataDlg(CWnd*) : CDialog(IDD, nullptr) {}

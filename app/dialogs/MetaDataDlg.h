@@ -36,3 +36,6 @@ protected:
 // The text the viewer shows for a block: UTF-16 in either byte order (with or without a
 // byte-order mark, which is kept), else UTF-8. Blocks shorter than two bytes show nothing.
 CString DecodeMetaDataText(const BYTE* data, UINT length);
+
+// Makes this dialog the viewer that the engine's decoders open; the program does so at start.
+void InstallMetaDataViewer();

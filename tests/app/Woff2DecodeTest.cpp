@@ -25,6 +25,9 @@ const std::string kDecodeFailed = "WOFF2をフォントに変換できません�
 
 class Woff2Decode : public ::testing::Test {
 protected:
+    // The program installs the viewer at start, which these cases do not run.
+    void SetUp() override { InstallMetaDataViewer(); }
+
     // The decoding run's part: the engine on the open source, then the conversion.
     BOOL Decode(const std::string& source, const std::string& target)
     {

@@ -276,6 +276,33 @@ TEST_F(Decoder, WhatIsNotReadOrDoesNotInflateGetsItsOwnMessage)
     EXPECT_EQ(tags, (std::vector<std::string>{"glyf", "head"}));
 }
 
+// The engine opens whatever viewer the program installed. With none, nobody can see the block or
+// choose to go on: a WOFF with metadata stops quietly, one without is decoded all the same.
+TEST_F(Decoder, MetadataGoesToTheInstalledViewerAndWithoutOneStopsQuietly)
+{
+    const Bytes meta = {'<', 'm', '/', '>'};
+    const std::vector<WoffTable> tables = {{"head", HeadBytes()}, {"glyf", Repeated(100, 'x')}};
+    {
+        ViewerScope none({});
+        const Decoded withMeta = Decode(BuildWoff(kTrueType, tables, meta));
+        EXPECT_FALSE(withMeta.ok);
+        EXPECT_TRUE(withMeta.font.empty());
+        EXPECT_TRUE(Decode(BuildWoff(kTrueType, tables)).ok);
+        EXPECT_TRUE(Events().empty()) << "no box and no dialog";
+    }
+    std::vector<Bytes> seen;
+    int answer = IDOK;
+    ViewerScope scripted([&](const BYTE* data, UINT length) {
+        seen.emplace_back(data, data + length);
+        return answer;
+    });
+    EXPECT_TRUE(Decode(BuildWoff(kTrueType, tables, meta)).ok);
+    answer = IDCANCEL;
+    EXPECT_FALSE(Decode(BuildWoff(kTrueType, tables, meta)).ok);
+    EXPECT_EQ(seen, (std::vector<Bytes>{meta, meta}));
+    EXPECT_TRUE(m_dialogs.Dialogs().empty()) << "the scripted viewer took the dialog's place";
+}
+
 TEST_F(Decoder, FontInputIsRefusedSilently)
 {
     auto file = MemFile(BuildSfnt(kTrueType, {{"head", HeadBytes()}}));
