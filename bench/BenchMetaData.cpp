@@ -11,8 +11,9 @@
 //   claimed  a block of a few bytes whose header claims the cap: it fails to decompress, and the
 //            viewer is shown the cap's worth of zeros after what did decompress;
 //   zeros    a real block that decompresses to the cap: a short text, then zeros to the end.
-// The target: both metadata runs peak under 100 MB; the decompressed block itself is the one
-// allocation of its size the design asks for, so each should cost about the cap over plain.
+// The target: both metadata runs peak under 100 MB. The decompressed block is the one allocation
+// of its size the design asks for: zeros may cost up to the cap over plain, claimed, whose block
+// nothing fills, next to nothing.
 #include "Dialog.h"
 #include "Limits.h"
 #include "MessageBox.h"

@@ -113,8 +113,9 @@ BOOL ShowWOFFMetaData(CFile* file, const WOFFHeader& header)
     std::unique_ptr<BYTE[]> packed = AllocBuffer(header.metaLength);
     file->Seek(header.metaOffset, CFile::begin);
     if (file->Read(packed.get(), header.metaLength) != header.metaLength) return Refuse(kMsgWOFFBroken);
-    // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
-    std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(header.metaOrigLength ? header.metaOrigLength : 1));
+    // Zeroed: what a failed decompression leaves unwritten is shown as zeros, and costs nothing
+    // when a few bytes claim the cap.
+    const ZeroedBytes text = AllocZeroed(header.metaOrigLength);
     uLongf length = header.metaOrigLength;
     if (uncompress(text.get(), &length, packed.get(), header.metaLength) != Z_OK || length != header.metaOrigLength)
         AfxMessageBox(kMsgMetaDataExpandFailed);
