@@ -3,6 +3,7 @@
 #include "CodePage.h"
 #include "FenwrapDlg.h"
 #include "FileErrors.h"
+#include "MetaDataDlg.h"
 
 HMODULE g_hT2embed = nullptr;
 PFN_TTEmbedFontFromFileA g_pfnTTEmbedFontFromFileA = nullptr;
@@ -20,6 +21,8 @@ BOOL CFenwrapApp::InitInstance()
 {
     // A file error that no handler catches is reported with the same cause texts as the rest.
     InstallFileExceptionTexts();
+    // The engine opens the metadata viewer while decoding, through the seam it keeps for it.
+    InstallMetaDataViewer();
 
     INITCOMMONCONTROLSEX InitCtrls;
     InitCtrls.dwSize = sizeof(InitCtrls);

@@ -33,14 +33,19 @@ bool InFile(CFile* file, DWORD offset, DWORD length)
     return ULONGLONG(offset) + length <= file->GetLength();
 }
 
-// The tables the decoder reads: every entry but "DSIG", which it neither reads nor writes. Their
-// stored bytes may not overlap in a WOFF, so together they fit the file once.
-bool WoffDirectoryIsSound(const CWOFFDirectory& directory, WORD numTables, ULONGLONG fileLength)
+// The tables the decoder reads: every entry but "DSIG", which it neither reads nor writes. A
+// WOFF's blocks may not share bytes: a table read from another's bytes, or from the header's,
+// would give a font that no one accepts, and "success" for it.
+bool WoffDirectoryIsSound(const CWOFFDirectory& directory, const WOFFHeader& header, ULONGLONG fileLength)
 {
     std::vector<TableSpan> tables;
     for (const WOFFTableDirectoryEntry& entry : directory)
         if (!TagIs(entry.tag, "DSIG")) tables.push_back(SpanOf(entry));
-    return DirectoryIsSound(tables, {fileLength, kWOFFHeaderSize + kWOFFEntrySize * ULONGLONG(numTables), true, 1});
+    const ULONGLONG directoryEnd = kWOFFHeaderSize + kWOFFEntrySize * ULONGLONG(header.numTables);
+    DirectoryRules rules{fileLength, directoryEnd, true, 1};
+    rules.disjointTables = true;
+    rules.reserved = {{0, directoryEnd}, {header.metaOffset, header.metaLength}, {header.privOffset, header.privLength}};
+    return DirectoryIsSound(tables, rules);
 }
 
 void SetSearchFields(OffsetTable& table, WORD numTables)
@@ -108,8 +113,9 @@ BOOL ShowWOFFMetaData(CFile* file, const WOFFHeader& header)
     std::unique_ptr<BYTE[]> packed = AllocBuffer(header.metaLength);
     file->Seek(header.metaOffset, CFile::begin);
     if (file->Read(packed.get(), header.metaLength) != header.metaLength) return Refuse(kMsgWOFFBroken);
-    // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
-    std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(header.metaOrigLength ? header.metaOrigLength : 1));
+    // Zeroed: what a failed decompression leaves unwritten is shown as zeros, and costs nothing
+    // when a few bytes claim the cap.
+    const ZeroedBytes text = AllocZeroed(header.metaOrigLength);
     uLongf length = header.metaOrigLength;
     if (uncompress(text.get(), &length, packed.get(), header.metaLength) != Z_OK || length != header.metaOrigLength)
         AfxMessageBox(kMsgMetaDataExpandFailed);
@@ -126,7 +132,7 @@ BOOL CWOFF::DecodeWOFF(CFile* out)
     m_woffDirectory.RemoveAll();
     ReadWOFFTableDirectory(m_pFile);
     if (!ShowWOFFMetaData(m_pFile, m_woffHeader)) return FALSE;
-    if (!WoffDirectoryIsSound(m_woffDirectory, m_woffHeader.numTables, m_pFile->GetLength()))
+    if (!WoffDirectoryIsSound(m_woffDirectory, m_woffHeader, m_pFile->GetLength()))
         return Refuse(kMsgWOFFBroken);
 
     // The font's directory: every table but "DSIG", with the WOFF's checksums taken over, each

@@ -4,6 +4,7 @@
 #include "Layout.h"
 #include "Limits.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace {
@@ -32,6 +33,32 @@ bool TablesFitFile(const std::vector<TableSpan>& tables, const DirectoryRules& r
         stored += table.stored;
     }
     return stored <= rules.storedPerFileByte * rules.fileLength;
+}
+
+// Sorted by where they start, each block need only be compared with the furthest end reached
+// before it: among the tables for a reserved block, among all blocks for a table. Blocks of no
+// bytes share none. Reserved blocks may share bytes with one another; that is not for the
+// tables' check to judge.
+bool TablesAreDisjoint(const std::vector<TableSpan>& tables, const std::vector<FileBlock>& reserved)
+{
+    struct Block {
+        ULONGLONG start, end;
+        bool table;
+    };
+    std::vector<Block> blocks;
+    blocks.reserve(tables.size() + reserved.size());
+    for (const TableSpan& table : tables)
+        if (table.stored) blocks.push_back({table.offset, ULONGLONG(table.offset) + table.stored, true});
+    for (const FileBlock& block : reserved)
+        if (block.length) blocks.push_back({block.offset, block.offset + block.length, false});
+    std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) { return a.start < b.start; });
+    ULONGLONG tablesEnd = 0, blocksEnd = 0;
+    for (const Block& block : blocks) {
+        if (block.start < (block.table ? blocksEnd : tablesEnd)) return false;
+        blocksEnd = std::max(blocksEnd, block.end);
+        if (block.table) tablesEnd = std::max(tablesEnd, block.end);
+    }
+    return true;
 }
 
 ULONGLONG FontSize(const std::vector<TableSpan>& tables)
@@ -65,5 +92,6 @@ TableSpan SpanOf(const WOFFTableDirectoryEntry& entry)
 bool DirectoryIsSound(const std::vector<TableSpan>& tables, const DirectoryRules& rules)
 {
     return rules.directoryEnd <= rules.fileLength && HasUsableHead(tables) && TablesFitFile(tables, rules) &&
-           (!rules.uniqueTags || TagsAreUnique(tables)) && FontSize(tables) <= kMaxSfntSize;
+           (!rules.uniqueTags || TagsAreUnique(tables)) && FontSize(tables) <= kMaxSfntSize &&
+           (!rules.disjointTables || TablesAreDisjoint(tables, rules.reserved));
 }

@@ -6,6 +6,7 @@
 #include "ByteIO.h"
 #include "File.h"
 
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
@@ -21,6 +22,21 @@ T* EngineNew(size_t n)
 
 // An uninitialised byte buffer; raises the memory exception on failure.
 std::unique_ptr<BYTE[]> AllocBuffer(size_t n);
+
+struct FreeBytes {
+    void operator()(BYTE* p) const { std::free(p); }
+};
+using ZeroedBytes = std::unique_ptr<BYTE[], FreeBytes>;
+
+// n zeroed bytes (at least one) from calloc, which takes large blocks from the system as fresh
+// pages that are zero already: the pages of such a block that nothing writes cost no memory.
+// Raises the memory exception on failure.
+inline ZeroedBytes AllocZeroed(size_t n)
+{
+    auto* p = static_cast<BYTE*>(std::calloc(n ? n : 1, 1));
+    if (!p) AfxThrowMemoryException();
+    return ZeroedBytes(p);
+}
 
 // The message of a field cut short by the end of the file.
 void ShowReadError();

@@ -1,6 +1,7 @@
-// Every named limit of the engine: what a damaged or hostile file may claim before it counts as
-// damaged, and how much memory and work reading it may cost. They live in one place so that the
-// reader that checks a value and the writer that produces it agree on the bound.
+// Every cap the program applies to its input, in the engine and in the application alike: what
+// a damaged or hostile file may claim before it counts as damaged, and how much memory and work
+// reading it may cost. They live in one place so that the reader that checks a value and the
+// writer that produces it agree on the bound. (The platform keeps its own, below the engine.)
 #pragma once
 
 #include "Types.h"
@@ -9,20 +10,13 @@
 inline constexpr ULONGLONG kMaxSfntSize = ULONGLONG(1) << 30;
 
 // Metadata blocks are a few kilobytes of XML; one claiming more is damaged. Below this, a block
-// whose stated size its compressed bytes cannot give simply fails to decompress.
+// whose stated size its compressed bytes cannot give simply fails to decompress. A metadata file
+// to attach is held to it too, so that no WOFF is written that a reader would refuse.
 inline constexpr ULONGLONG kMaxMetaDataSize = ULONGLONG(64) << 20;
 
-// Deflate cannot expand a stream by more than about 1032 to 1, so a zlib stream that claims
-// more than this does not hold what it says.
-inline constexpr ULONGLONG kMaxZlibRatio = 1032;
-// Brotli can go further than deflate on repetitive text, but real metadata stays far below this.
-inline constexpr ULONGLONG kMaxBrotliRatio = 4096;
-
-// The plausibility test of a decompressed size against its cap and its compressed size.
-inline bool PlausibleExpansion(ULONGLONG origLength, ULONGLONG compLength, ULONGLONG cap, ULONGLONG ratio)
-{
-    return origLength <= cap && origLength <= compLength * ratio;
-}
+// Of each string of a 'name' table the engine keeps this many bytes: the font picker lists a
+// member under a name of at most one byte less, in Shift-JIS, and its terminator.
+inline constexpr WORD kMaxNameStringBytes = 512;
 
 // A "head" table must hold checkSumAdjustment (bytes 8 to 11), which every font the engine
 // writes gets afresh; the encoder refuses a shorter one, since the decoder could not finish the

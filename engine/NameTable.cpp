@@ -13,7 +13,7 @@ namespace {
 
 constexpr size_t kNameHeaderSize = 6;
 constexpr size_t kNameRecordSize = 12;
-constexpr WORD kStringBufferSize = 512;
+constexpr WORD kStringBufferSize = kMaxNameStringBytes;
 
 void ParseNameRecord(FieldReader& reader, NameRecord& record)
 {

@@ -22,8 +22,9 @@ BOOL CWOFF::ShowWOFF2MetaData()
     std::unique_ptr<BYTE[]> packed = AllocBuffer(metaLength);
     m_pFile->Seek(m_woffHeader.metaOffset, CFile::begin);
     if (m_pFile->Read(packed.get(), metaLength) != metaLength) return Refuse(kMsgWOFFBroken);
-    // Zeroed: what a failed decompression leaves unwritten is shown as zeros.
-    std::unique_ptr<BYTE[]> text(EngineNew<BYTE>(metaOrigLength ? metaOrigLength : 1));
+    // Zeroed: what a failed decompression leaves unwritten is shown as zeros, and costs nothing
+    // when a few bytes claim the cap.
+    const ZeroedBytes text = AllocZeroed(metaOrigLength);
     size_t length = metaOrigLength;
     if (BrotliDecoderDecompress(metaLength, packed.get(), &length, text.get()) != BROTLI_DECODER_RESULT_SUCCESS ||
         length != metaOrigLength)

@@ -15,6 +15,8 @@ ViewerRecord g_record;
 ViewerRecord& AnswerViewers()
 {
     static const bool installed = [] {
+        // The readers reach the viewer through the seam the program fills at start.
+        InstallMetaDataViewer();
         SetDialogPresenter([](CDialog& dialog) -> INT_PTR {
             auto* viewer = dynamic_cast<CMetaDataDlg*>(&dialog);
             Check(viewer != nullptr, "a dialog other than the metadata viewer was opened");

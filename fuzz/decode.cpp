@@ -4,7 +4,8 @@
 // A font that comes out is checked against the WOFF as read here on its own: one table per
 // WOFF entry but "DSIG", directory in ascending tag order, every table the WOFF's data
 // decompressed, laid out at multiples of 4 inside the file, and the checkSumAdjustment by its
-// rule. Its size may not pass what the WOFF's stored bytes can plausibly expand to.
+// rule. Its size may not pass what the WOFF's stored bytes can plausibly expand to, and no table
+// it was read from shares a byte with another block of the WOFF.
 #include "FuzzDialogs.h"
 #include "FuzzSupport.h"
 #include "Limits.h"
@@ -24,6 +25,32 @@ using fuzz::Checksum;
 struct WoffEntry {
     uint32_t offset, compLength, origLength, checksum;
 };
+
+// The blocks of a decoded WOFF, compared pair by pair: no table the decoder reads (every one but
+// "DSIG") shares a byte with another table, the header and directory, the metadata or the
+// private data. Empty blocks share nothing.
+void CheckBlocksApart(const uint8_t* data)
+{
+    struct Block {
+        uint64_t start, end;
+        bool table;
+    };
+    const uint16_t tables = Be16(data + 12);
+    std::vector<Block> blocks = {{0, 44 + 20 * uint64_t(tables), false},
+                                 {Be32(data + 24), uint64_t(Be32(data + 24)) + Be32(data + 28), false},
+                                 {Be32(data + 36), uint64_t(Be32(data + 36)) + Be32(data + 40), false}};
+    for (size_t i = 0; i < tables; ++i) {
+        const uint8_t* e = data + 44 + 20 * i;
+        if (std::memcmp(e, "DSIG", 4) != 0) blocks.push_back({Be32(e + 4), uint64_t(Be32(e + 4)) + Be32(e + 8), true});
+    }
+    for (size_t i = 0; i < blocks.size(); ++i)
+        for (size_t k = i + 1; k < blocks.size(); ++k) {
+            const Block& a = blocks[i];
+            const Block& b = blocks[k];
+            const bool share = a.start < a.end && b.start < b.end && a.start < b.end && b.start < a.end;
+            fuzz::Check(!share || (!a.table && !b.table), "decoded a WOFF whose tables share bytes with another block");
+        }
+}
 
 void CheckFont(const uint8_t* data, size_t size, const CMemFile& out)
 {
@@ -111,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (uncompress(text.data(), &n, data + metaOffset, metaLength) == Z_OK && n == metaOrigLength)
                 fuzz::Check(viewers.block == text, "viewer shown other than the decompressed block");
         }
+        CheckBlocksApart(data);
         CheckFont(data, size, out);
     });
     return 0;

@@ -1,6 +1,7 @@
 #include "FontNumberDlg.h"
 
 #include "CodePage.h"
+#include "Limits.h"
 #include "MessageBox.h"
 
 #include <algorithm>
@@ -23,7 +24,7 @@ constexpr WORD kNameIdFullName = 4;
 
 // The engine keeps at most this much of a string; a name is at most one byte less, so that it
 // and its terminator fit the same size.
-constexpr int kStringBytes = 512;
+constexpr int kStringBytes = kMaxNameStringBytes;
 constexpr int kNameBytes = kStringBytes - 1;
 
 // The record a font is listed under: its Japanese Windows full name, else its first Windows

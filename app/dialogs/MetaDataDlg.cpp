@@ -4,8 +4,10 @@
 #include "File.h"
 #include "FileDialog.h"
 #include "FileErrors.h"
+#include "MetaDataViewer.h"
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
 IMPLEMENT_DYNAMIC(CMetaDataDlg, CDialog)
@@ -17,13 +19,32 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// UTF-16 units from little-endian byte pairs; an odd last byte is left out.
-CString Utf16Le(const BYTE* data, UINT length)
+// UTF-16 units from byte pairs in either order, up to the first NUL unit; an odd last byte is
+// left out.
+CString Utf16UpToNul(const BYTE* data, UINT length, bool bigEndian)
 {
-    std::u16string text(length / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    const size_t high = bigEndian ? 0 : 1;
+    const auto unit = [&](size_t i) {
+        return static_cast<char16_t>(data[2 * i + 1 - high] | (data[2 * i + high] << 8));
+    };
+    size_t units = 0;
+    while (units < length / 2 && unit(units) != 0) ++units;
+    std::u16string text(units, u'\0');
+    for (size_t i = 0; i < units; ++i) text[i] = unit(i);
     return CString(std::move(text));
+}
+
+// UTF-8 up to the first NUL byte, which is where the first NUL character would stand.
+CString Utf8UpToNul(const BYTE* data, UINT length)
+{
+    const auto* nul = static_cast<const BYTE*>(std::memchr(data, 0, length));
+    const UINT bytes = nul ? static_cast<UINT>(nul - data) : length;
+    if (bytes == 0 || bytes > static_cast<UINT>(INT_MAX)) return CString();
+    // Each UTF-8 byte gives at most one UTF-16 unit.
+    std::vector<char16_t> buffer(bytes);
+    const int units = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<LPCSTR>(data), static_cast<int>(bytes),
+                                          buffer.data(), static_cast<int>(bytes));
+    return units > 0 ? CString(buffer.data(), units) : CString();
 }
 
 } // namespace
@@ -33,19 +54,20 @@ CString DecodeMetaDataText(const BYTE* data, UINT length)
     if (!data || length < 2) return CString();
     const BYTE b0 = data[0];
     const BYTE b1 = data[1];
-    if (b0 == 0xFF && b1 == 0xFE) return Utf16Le(data, length);
-    if ((b0 == 0xFE && b1 == 0xFF) || b0 == 0x00) {
-        std::vector<BYTE> swapped(data, data + length);
-        for (UINT i = 0; i + 1 < length; i += 2) std::swap(swapped[i], swapped[i + 1]);
-        return Utf16Le(swapped.data(), length);
-    }
-    if (b1 == 0x00) return Utf16Le(data, length);
-    // Each UTF-8 byte gives at most one UTF-16 unit.
-    if (length > static_cast<UINT>(INT_MAX)) return CString();
-    std::vector<char16_t> buffer(length);
-    const int units = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<LPCSTR>(data), static_cast<int>(length),
-                                          buffer.data(), static_cast<int>(length));
-    return units > 0 ? CString(buffer.data(), units) : CString();
+    if (b0 == 0xFF && b1 == 0xFE) return Utf16UpToNul(data, length, false);
+    if ((b0 == 0xFE && b1 == 0xFF) || b0 == 0x00) return Utf16UpToNul(data, length, true);
+    if (b1 == 0x00) return Utf16UpToNul(data, length, false);
+    return Utf8UpToNul(data, length);
+}
+
+void InstallMetaDataViewer()
+{
+    SetMetaDataViewer([](const BYTE* data, UINT length) {
+        CMetaDataDlg viewer(nullptr);
+        viewer.m_pMetaData = data;
+        viewer.m_nMetaDataLength = length;
+        return static_cast<int>(viewer.DoModal());
+    });
 }
 
 CMetaDataDlg::CMetaDataDlg(CWnd*) : CDialog(IDD, nullptr) {}
@@ -65,7 +87,6 @@ BOOL CMetaDataDlg::OnInitDialog()
     if (m_nMetaDataLength < 2 || !m_pMetaData) return TRUE;
 
     m_brushBack.CreateSolidBrush(RGB(255, 255, 255));
-    // The field's text ends at the first NUL, as a window's text does.
     m_editMetaData.SetWindowText(DecodeMetaDataText(m_pMetaData, m_nMetaDataLength));
 
     CClientDC dc(this);

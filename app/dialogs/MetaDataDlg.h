@@ -34,5 +34,11 @@ protected:
 };
 
 // The text the viewer shows for a block: UTF-16 in either byte order (with or without a
-// byte-order mark, which is kept), else UTF-8. Blocks shorter than two bytes show nothing.
+// byte-order mark, which is kept), else UTF-8, up to its first NUL, where the field's text
+// ends. Nothing after that NUL is decoded, so a block of megabytes of zeros costs no more
+// than the block itself; Save still writes every byte. Blocks shorter than two bytes show
+// nothing.
 CString DecodeMetaDataText(const BYTE* data, UINT length);
+
+// Makes this dialog the viewer that the engine's decoders open; the program does so at start.
+void InstallMetaDataViewer();

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "CodePage.h"
+#include "MetaDataViewer.h"
 #include "TestFonts.h"
 
 #include <algorithm>
@@ -56,6 +57,18 @@ TEST_F(Startup, AFileErrorNoHandlerCatchesSpeaksWithTheCauseTexts)
     m_app.InitInstance();
     m_app.ExitInstance();
     EXPECT_EQ(during, "ファイル/out/a.woffでエラーが発生しました。\n原因：ディスクの空き容量が足りない");
+}
+
+TEST_F(Startup, TheEngineShowsMetadataInTheViewerInstalledAtStart)
+{
+    SetMetaDataViewer({});
+    EXPECT_EQ(SourceAfterStart({}), "");
+    const BYTE block[] = {'<', 'm', '/', '>'};
+    m_dialogs.Clear();
+    m_dialogs.Answer(IDCANCEL);
+    EXPECT_EQ(RunMetaDataViewer(block, sizeof block), IDCANCEL);
+    ASSERT_EQ(m_dialogs.Dialogs().size(), 1u);
+    EXPECT_EQ(m_dialogs.Dialogs()[0].className, "CMetaDataDlg");
 }
 
 TEST_F(Startup, TheThreadIsJapaneseOnceTheWindowIsOpen)

@@ -7,6 +7,7 @@
 #include "FenwrapApp.h"
 #include "FenwrapDlg.h"
 #include "HtmlView.h"
+#include "MetaDataDlg.h"
 #include "Responder.h"
 #include "StoreFixture.h"
 #include "resource.h"
@@ -20,6 +21,8 @@ protected:
     void SetUp() override
     {
         StoreTest::SetUp();
+        // The program installs the viewer at start, which a window opened here goes without.
+        InstallMetaDataViewer();
         EnableBrowserViews(false);
         SetNavigateObserver([this](const CString& url) { m_addresses.push_back(url.ToUtf8()); });
     }

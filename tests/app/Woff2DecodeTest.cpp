@@ -33,6 +33,9 @@ Bytes WithClaim(Bytes woff2, std::uint32_t size)
 
 class Woff2Decode : public ::testing::Test {
 protected:
+    // The program installs the viewer at start, which these cases do not run.
+    void SetUp() override { InstallMetaDataViewer(); }
+
     // The decoding run's part: the engine on the open source, then the conversion.
     BOOL Decode(const std::string& source, const std::string& target)
     {

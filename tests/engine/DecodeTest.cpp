@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 #include <gtest/gtest.h>
 
 using namespace enginetest;
@@ -256,6 +257,45 @@ TEST_F(Decoder, DamagedFilesGetTheirMessageAndNoFont)
     }
 }
 
+// A WOFF's blocks share no bytes. A table read from another's bytes, or from those of the header,
+// the directory, the metadata or the private data, would give a font that no one accepts: such a
+// file is refused before anything is written. Blocks that only touch, tables of no bytes and
+// "DSIG", which is never read, stop nothing.
+TEST_F(Decoder, TablesSharingBytesWithAnyOtherBlockAreRefused)
+{
+    const std::vector<WoffTable> tables = {{"head", HeadBytes()}, {"name", Noise(40, 7)}, {"post", Repeated(32, 'p'), false},
+                                           {"DSIG", Noise(16, 2)}, {"loca", {}}};
+    enum { kName = 1, kPost = 2, kDsig = 3, kLoca = 4 };
+    const Bytes built = BuildWoff(kTrueType, tables, Noise(200, 9));
+    const std::uint32_t name = Be32(built, WoffField(kName, 4)), post = Be32(built, WoffField(kPost, 4));
+    const std::uint32_t meta = Be32(built, 24), end = std::uint32_t(built.size());
+    using Pokes = std::vector<std::pair<size_t, std::uint32_t>>;
+    const std::vector<std::tuple<const char*, Pokes, bool>> cases = {
+        {"post over name", {{WoffField(kPost, 4), name + 8}}, true},
+        {"post over the header", {{WoffField(kPost, 4), 0}}, true},
+        {"post over the directory", {{WoffField(kPost, 4), std::uint32_t(WoffField(kLoca, 0))}}, true},
+        {"post over the metadata block", {{WoffField(kPost, 4), meta}}, true},
+        {"private block over the last byte of post", {{36, post + 31}, {40, 1}}, true},
+        {"private block touching the metadata's end", {{36, end}, {40, 8}}, false},
+        {"private block over the metadata", {{36, meta}, {40, 8}}, false},
+        {"empty table inside name", {{WoffField(kLoca, 4), name + 4}}, false},
+        {"DSIG over name", {{WoffField(kDsig, 4), name}}, false},
+    };
+    for (const auto& [what, pokes, refused] : cases) {
+        SCOPED_TRACE(what);
+        m_boxes.Clear();
+        m_viewerAfter.clear();
+        Bytes woff = built;
+        for (const auto& [at, value] : pokes) Poke32(woff, at, value);
+        const Decoded result = Decode(woff);
+        std::vector<std::string> expected = {kViewer};
+        if (refused) expected.push_back(kWoffBroken);
+        EXPECT_EQ(result.ok, !refused);
+        EXPECT_EQ(Events(), expected);
+        EXPECT_TRUE(refused || WholeFileSum(result.font) == 0xB1B0AFBAu);
+    }
+}
+
 // Below the cap, a metadata block that claims more than its bytes can give is one that does not
 // decompress: its message, then the viewer with the length claimed, and decoding goes on. A
 // damaged "DSIG" entry stops nothing, since "DSIG" is never read.
@@ -274,6 +314,33 @@ TEST_F(Decoder, WhatIsNotReadOrDoesNotInflateGetsItsOwnMessage)
     std::vector<std::string> tags;
     for (const OutEntry& e : DirectoryOf(result.font)) tags.push_back(e.tag);
     EXPECT_EQ(tags, (std::vector<std::string>{"glyf", "head"}));
+}
+
+// The engine opens whatever viewer the program installed. With none, nobody can see the block or
+// choose to go on: a WOFF with metadata stops quietly, one without is decoded all the same.
+TEST_F(Decoder, MetadataGoesToTheInstalledViewerAndWithoutOneStopsQuietly)
+{
+    const Bytes meta = {'<', 'm', '/', '>'};
+    const std::vector<WoffTable> tables = {{"head", HeadBytes()}, {"glyf", Repeated(100, 'x')}};
+    {
+        ViewerScope none({});
+        const Decoded withMeta = Decode(BuildWoff(kTrueType, tables, meta));
+        EXPECT_FALSE(withMeta.ok);
+        EXPECT_TRUE(withMeta.font.empty());
+        EXPECT_TRUE(Decode(BuildWoff(kTrueType, tables)).ok);
+        EXPECT_TRUE(Events().empty()) << "no box and no dialog";
+    }
+    std::vector<Bytes> seen;
+    int answer = IDOK;
+    ViewerScope scripted([&](const BYTE* data, UINT length) {
+        seen.emplace_back(data, data + length);
+        return answer;
+    });
+    EXPECT_TRUE(Decode(BuildWoff(kTrueType, tables, meta)).ok);
+    answer = IDCANCEL;
+    EXPECT_FALSE(Decode(BuildWoff(kTrueType, tables, meta)).ok);
+    EXPECT_EQ(seen, (std::vector<Bytes>{meta, meta}));
+    EXPECT_TRUE(m_dialogs.Dialogs().empty()) << "the scripted viewer took the dialog's place";
 }
 
 TEST_F(Decoder, FontInputIsRefusedSilently)

@@ -172,4 +172,12 @@ TEST_F(Woff2MetaData, DamagedBlocksGetTheirMessage)
     }
 }
 
+TEST_F(Woff2MetaData, WithoutAnInstalledViewerMetadataStopsTheDecodingQuietly)
+{
+    ViewerScope none({});
+    EXPECT_FALSE(Show(s_withMeta));
+    EXPECT_TRUE(m_events.empty()) << "no box and no dialog";
+    EXPECT_TRUE(Show(s_plain));
+}
+
 } // namespace

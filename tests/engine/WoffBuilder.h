@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Builders.h"
+#include "MetaDataViewer.h"
 
 namespace enginetest {
 
@@ -32,5 +33,17 @@ inline size_t WoffField(size_t i, size_t field)
 
 // A "head" table of 54 bytes with a stale checkSumAdjustment.
 Bytes HeadBytes();
+
+// Installs viewer (an empty one: none) for the life of the object, then puts back the one before.
+class ViewerScope {
+public:
+    explicit ViewerScope(MetaDataViewer viewer) : m_previous(SetMetaDataViewer(std::move(viewer))) {}
+    ~ViewerScope() { SetMetaDataViewer(std::move(m_previous)); }
+    ViewerScope(const ViewerScope&) = delete;
+    ViewerScope& operator=(const ViewerScope&) = delete;
+
+private:
+    MetaDataViewer m_previous;
+};
 
 } // namespace enginetest

@@ -266,6 +266,39 @@ TEST_F(MetaDataSave, FailedWriteIsReportedAndKeepsTheOldFile)
     EXPECT_EQ(testfonts::ReadFile(target), old);
 }
 
+// A block the engine hands over whole, of 64 MiB mostly zeros: the text stops at its first NUL,
+// in each encoding, and nothing after it is decoded; Save still writes every byte as it came.
+TEST_F(MetaDataSave, BlockOfMegabytesOfZerosShowsItsTextAndSavesWhole)
+{
+    constexpr size_t kBlock = size_t(64) << 20;
+    struct Case {
+        const char* name;
+        Bytes head;
+        std::u16string text;
+    };
+    const Case cases[] = {
+        {"UTF-8", Of("<m/>"), u"<m/>"},
+        {"UTF-16 LE", Of({0xFF, 0xFE, '<', 0, 'm', 0}), u"\uFEFF<m"},
+        {"UTF-16 BE", Of({0, '<', 0, 'm'}), u"<m"},
+    };
+    for (const Case& c : cases) {
+        Bytes block = c.head;
+        block.resize(kBlock, 0);
+        // Lengths first: a text that ran on past the NUL is 32 Mi units or more.
+        const std::u16string text = DecodeMetaDataText(block.data(), kBlock).Str();
+        ASSERT_EQ(text.size(), c.text.size()) << c.name;
+        EXPECT_EQ(text, c.text) << c.name;
+        EXPECT_EQ(Show(block).text, c.text) << c.name;
+    }
+    Bytes block = Of("<m/>");
+    block.resize(kBlock, 0);
+    block.back() = 'z';
+    const std::string target = dir.File("large.xml");
+    EXPECT_EQ(Save(block, &target), IDOK);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(testfonts::ReadFile(target) == block) << "every byte written as it came";
+}
+
 TEST(MetaDataViewer, EngineUseNeedsNoDisplayAndSeesTheBlock)
 {
     // As the decoder uses it: construct, assign, DoModal; a test reads what the viewer was given.
