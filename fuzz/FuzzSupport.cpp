@@ -50,14 +50,18 @@ namespace fs = std::filesystem;
 
 const fs::path& ScratchFolder()
 {
-    static const fs::path folder = [] {
+    // Never destroyed, so that the removal at exit can name it whatever the order of destruction.
+    static const fs::path* const folder = [] {
         const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        fs::path made = base / ("fenwrap-fuzz-" + std::to_string(getpid()));
-        fs::create_directories(made);
-        std::atexit([] { std::error_code ignored; fs::remove_all(ScratchFolder(), ignored); });
+        auto* made = new fs::path(base / ("fenwrap-fuzz-" + std::to_string(getpid())));
+        fs::create_directories(*made);
         return made;
     }();
-    return folder;
+    static const bool removedAtExit = [] {
+        return std::atexit([] { std::error_code ignored; fs::remove_all(*folder, ignored); }) == 0;
+    }();
+    (void)removedAtExit;
+    return *folder;
 }
 
 } // namespace
