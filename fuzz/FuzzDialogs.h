@@ -12,7 +12,11 @@ namespace fuzz {
 
 struct ViewerRecord {
     size_t shown = 0;           // viewers opened since the last Reset
-    std::vector<BYTE> block;    // the block the last one was given, every byte of it read
+    size_t length = 0;          // the length of the block the last one was given
+    // That block, when no longer than the harnesses' claim bound. A longer one (the full caps
+    // allow 64 MiB) has only its first and last bytes read, which shows a block shorter than
+    // its stated length as well as reading it all would, at no cost.
+    std::vector<BYTE> block;
 };
 
 // Installs the presenter once; Reset before each run.

@@ -4,7 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <unistd.h>
 
 namespace fuzz {
 
@@ -24,24 +28,79 @@ std::set<std::u16string>& Allowed()
     return allowed;
 }
 
+std::vector<std::u16string>& AllowedPrefixes()
+{
+    static std::vector<std::u16string> prefixes;
+    return prefixes;
+}
+
+bool IsAllowed(const std::u16string& text)
+{
+    if (Allowed().count(text)) return true;
+    for (const std::u16string& prefix : AllowedPrefixes())
+        if (text.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
 size_t g_boxes = 0;
+std::u16string g_lastMessage;
+bool g_fullCaps = false;
+
+namespace fs = std::filesystem;
+
+const fs::path& ScratchFolder()
+{
+    // Never destroyed, so that the removal at exit can name it whatever the order of destruction.
+    static const fs::path* const folder = [] {
+        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        auto* made = new fs::path(base / ("fenwrap-fuzz-" + std::to_string(getpid())));
+        fs::create_directories(*made);
+        return made;
+    }();
+    static const bool removedAtExit = [] {
+        return std::atexit([] { std::error_code ignored; fs::remove_all(*folder, ignored); }) == 0;
+    }();
+    (void)removedAtExit;
+    return *folder;
+}
 
 } // namespace
+
+bool WithinClaimBound(uint64_t claimed)
+{
+    return g_fullCaps || claimed <= kClaimBound;
+}
+
+void KeepFullCaps()
+{
+    g_fullCaps = true;
+}
 
 void AllowMessage(const char16_t* text)
 {
     Allowed().insert(text);
 }
 
+void AllowMessagesStartingWith(const char16_t* prefix)
+{
+    AllowedPrefixes().emplace_back(prefix);
+}
+
+const std::u16string& LastMessage()
+{
+    return g_lastMessage;
+}
+
 void AnswerMessageBoxes()
 {
     static const bool installed = [] {
         SetMessageBoxPresenter([](const CString& text, UINT style, UINT) {
-            if (!Allowed().count(text.Str())) {
+            if (!IsAllowed(text.Str())) {
                 std::fprintf(stderr, "unexpected message box: %s\n", text.ToUtf8().c_str());
                 std::abort();
             }
             ++g_boxes;
+            g_lastMessage = text.Str();
             const UINT type = style & MB_TYPEMASK;
             return (type == MB_YESNO || type == MB_YESNOCANCEL) ? IDYES : IDOK;
         });
@@ -75,6 +134,27 @@ uint32_t Chooser::Bits32()
     uint32_t v = 0;
     for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
     return v;
+}
+
+std::string ScratchPath(const char* name)
+{
+    return (ScratchFolder() / name).string();
+}
+
+void WriteFile(const std::string& path, const uint8_t* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    Check(static_cast<bool>(out), "cannot write a scratch file");
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
 }
 
 void Fail(const char* text)

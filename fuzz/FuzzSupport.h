@@ -13,6 +13,16 @@
 
 namespace fuzz {
 
+// What a header may claim (a decompressed size, a walk over a collection's members) before a
+// fuzzing harness skips its input: four times the largest input. Inputs claiming tens of MiB
+// run the engine to its caps on every execution and starve every other reader of the fuzzer's
+// time, so all harnesses but "woff2meta", which keeps the engine's full caps under fire, skip
+// them while fuzzing. The replay of seeds and findings keeps the full caps everywhere: the few
+// such inputs cost the tests little.
+inline constexpr uint64_t kClaimBound = uint64_t(256) << 10;
+bool WithinClaimBound(uint64_t claimed);
+void KeepFullCaps();
+
 // Big-endian numbers and the sfnt checksum, written here again on purpose: the harnesses check
 // the engine's output against their own reading of the bytes, not against the engine's helpers.
 inline uint32_t Be32(const uint8_t* p)
@@ -43,6 +53,19 @@ inline uint32_t Checksum(const uint8_t* p, size_t n)
 void AnswerMessageBoxes();
 size_t BoxesShown();
 void AllowMessage(const char16_t* text);
+// Allows every text that begins with prefix: the file-error messages name their file and cause.
+void AllowMessagesStartingWith(const char16_t* prefix);
+// The text of the last box shown; empty before the first.
+const std::u16string& LastMessage();
+
+// A folder of this process's own for harnesses whose readers take files by name, on a memory
+// file system where there is one (a save's flush to disk would cost more than the reader), and
+// removed when the process ends. Path names a file in it.
+std::string ScratchPath(const char* name);
+// Writes bytes as the file at path, replacing it.
+void WriteFile(const std::string& path, const uint8_t* data, size_t size);
+// The whole content of the file at path; false when there is none.
+bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes);
 
 // The input as the engine receives it: an open file it can seek and read.
 class InputFile {

@@ -13,6 +13,7 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv)
 {
+    fuzz::KeepFullCaps();
     std::vector<fs::path> inputs;
     for (int i = 1; i < argc; ++i) {
         const fs::path arg = argv[i];

@@ -9,9 +9,7 @@
 #include "T2embed.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,8 +29,7 @@ uint32_t Le32(const uint8_t* p)
 
 const std::string& FontPath()
 {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() / ("fenwrap-fuzz-t2embed-" + std::to_string(getpid()) + ".ttf")).string();
+    static const std::string path = fuzz::ScratchPath("font.ttf");
     return path;
 }
 

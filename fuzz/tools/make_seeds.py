@@ -442,6 +442,75 @@ def t2embed_seeds(ttf, otf):
     return seeds
 
 
+def woff2decode_seeds(ttf, otf):
+    real = woff2_real(ttf, META_XML)
+    comp = brotli.compress(META_XML)
+    return {
+        "ttf": woff2_real(ttf),
+        "ttf-with-metadata": real,
+        "otf": woff2_real(otf),
+        "cut": real[: len(real) * 2 // 3],
+        "total-size-short": patch(real, 16, ">I", 64),
+        "total-size-long": patch(real, 16, ">I", len(ttf) * 3),
+        "total-size-past-ratio": patch(real, 16, ">I", 0x7FFFFFF0),
+        "compressed-size-past-end": patch(real, 20, ">I", 0xFFFFFF00),
+        "metadata-not-brotli": woff2_header(b"\xff\xff\xff\xff not brotli", 40),
+        "metadata-only": woff2_header(comp, len(META_XML)),
+        "metadata-huge-claim": patch(real, 36, ">I", 0xFFFFFFFF),
+    }
+
+
+def woff2encode_seeds(ttf, otf):
+    none = b"\xff\xff"
+    def meta(block):
+        return struct.pack(">H", len(block)) + block
+    t = tables_of(ttf)
+    return {
+        "ttf": none + ttf,
+        "ttf-metadata": meta(META_XML) + ttf,
+        "ttf-metadata-empty": meta(b"") + ttf,
+        "ttf-metadata-utf16": meta(META_XML.decode().encode("utf-16")) + ttf,
+        "otf-metadata": meta(META_XML) + otf,
+        "ttc": none + ttc([t, t]),
+        "ttf-cut": meta(META_XML) + ttf[: len(ttf) * 2 // 3],
+        "ttf-loca-short": none + sfnt(with_table(t, b"loca", b"\0\0")),
+        "ttf-no-head": none + sfnt([x for x in t if x[0] != b"head"]),
+        "not-a-font": meta(META_XML) + META_XML,
+    }
+
+
+def metafile_seeds():
+    return {
+        "xml": b"\0" + META_XML,
+        "xml-utf16": b"\0" + META_XML.decode().encode("utf-16"),
+        "empty": b"\0",
+        "binary": b"\0" + bytes(range(256)),
+        "missing": b"\1",
+        "folder": b"\2",
+        "past-cap": b"\3" + META_XML,
+        "pipe": b"\4",
+    }
+
+
+def samplepage_seeds():
+    sep = "\uffff"
+    def page(flags, *fields):
+        return bytes([flags]) + sep.join(fields).encode("utf-16-be", "surrogatepass")
+    names = ("Sample.woff", "Sample.woff2", "Sample.eot", "Sample.ttf")
+    return {
+        "all-truetype": page(0x07, *names, "サンプル"),
+        "all-opentype": page(0x0F, *names[:3], "Sample.otf", "サンプル"),
+        "woff-only": page(0x00, "Sample.woff", "", "", "", ""),
+        "eot-and-source": page(0x06, *names, "ABC あいう"),
+        "markup-in-sample": page(0x07, *names, "<b>&amp;\"'</b>"),
+        "japanese-names": page(0x07, "フォント.woff", "フォント.woff2", "フォント.eot", "フォント.ttf", "日本語"),
+        "lone-surrogates": page(0x07, *names, "\ud800a\udc00\U0001F600\ud83d"),
+        "nul-in-name": page(0x07, "Sam\0ple.woff", *names[1:], "x\0y"),
+        "given-but-empty": page(0x07, "Sample.woff", "", "", "", "z"),
+        "format-in-sample": page(0x00, "Sample.woff", "", "", "", "format('eot')"),
+    }
+
+
 def codepage_seeds():
     ja = "日本語のテキスト、ｶﾀｶﾅ and ASCII ～∥－￠"
     return {
@@ -486,6 +555,10 @@ def main():
     write("woff2meta", woff2meta_seeds(ttf, otf))
     write("metaview", metaview_seeds())
     write("t2embed", t2embed_seeds(ttf, otf))
+    write("woff2decode", woff2decode_seeds(ttf, otf))
+    write("woff2encode", woff2encode_seeds(ttf, otf))
+    write("metafile", metafile_seeds())
+    write("samplepage", samplepage_seeds())
 
 
 if __name__ == "__main__":

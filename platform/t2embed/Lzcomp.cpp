@@ -4,6 +4,7 @@
 #include "T2embed.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 #include <vector>
 
@@ -58,7 +59,9 @@ public:
         m_dist.emplace(8);
         if (m_options.copies) {
             m_head.assign(size_t(1) << kHashBits, -1);
-            m_prev.assign(size_t(1) << kWindowBits, -1);
+            // A chain link per position of the window, but no more than the positions there
+            // are: a small font's three streams would otherwise each fill a megabyte.
+            m_prev.assign(std::min(size_t(1) << kWindowBits, std::bit_ceil(m_buf.size())), -1);
         }
     }
 
@@ -116,7 +119,7 @@ private:
     {
         if (!m_options.copies || p + 2 >= m_buf.size()) return;
         const std::uint32_t h = Hash(p);
-        m_prev[p & ((size_t(1) << kWindowBits) - 1)] = m_head[h];
+        m_prev[p & (m_prev.size() - 1)] = m_head[h];
         m_head[h] = static_cast<std::int32_t>(p);
     }
 
@@ -144,7 +147,7 @@ private:
                     if (l == lengthCap || l >= kNiceMatch) break;
                 }
             }
-            cand = m_prev[c & (window - 1)];
+            cand = m_prev[c & (m_prev.size() - 1)];
             if (cand >= static_cast<std::int64_t>(c)) break;
         }
         return best;
