@@ -59,17 +59,35 @@ Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length
     return buffer;
 }
 
+// The library encodes some fonts into files that its own decoder refuses (a table tag outside
+// ASCII, for one); such a file is no WOFF2 to report as made.
+bool DecodesAgain(const BYTE* data, size_t length)
+{
+    const size_t size = woff2::ComputeWOFF2FinalSize(data, length);
+    if (size == 0) return false;
+    std::string font;
+    woff2::WOFF2StringOut out(&font);
+    out.SetMaxSize(size);
+    return woff2::ConvertWOFF2ToTTF(data, length, &out);
+}
+
+bool TooLarge(const CString& path, ULONGLONG cap)
+{
+    CFileStatus status;
+    return !path.IsEmpty() && CFile::GetStatus(path, status) && status.m_size > cap;
+}
+
 // The worker's whole job, on its own copies of the paths; any exception means failure.
 bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CString& metaDataPath)
 {
-    // WOFF2 counts a font's size in 32 bits, and the engine reads no font this large.
-    CFileStatus status;
-    if (CFile::GetStatus(fontPath, status) && status.m_size > kMaxSfntSize) return false;
+    // WOFF2 counts a font's size in 32 bits, and the engine reads no font this large; a metadata
+    // file past the cap that every reader applies would make a WOFF2 that no decoder takes.
+    if (TooLarge(fontPath, kMaxSfntSize) || TooLarge(metaDataPath, kMaxMetaDataSize)) return false;
     std::string metaData = ReadWholeFile(metaDataPath);
     const std::string font = ReadWholeFile(fontPath);
     size_t length = 0;
     const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
-    if (!woff2) return false;
+    if (!woff2 || !DecodesAgain(woff2.get(), length)) return false;
     const std::string_view written(reinterpret_cast<const char*>(woff2.get()), length);
     return WriteWholeFile(woff2Path, written) == WriteResult::Written;
 }

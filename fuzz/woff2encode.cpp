@@ -3,14 +3,14 @@
 // extended metadata, the WOFF2 file written), run on this thread. Input: [metadata length,
 // 2 bytes big-endian, 0xFFFF for a metadata file that has gone][metadata] then the font.
 //
-// A WOFF2 file that is written must say what it holds: its length in the header, and the
-// metadata block decompressing to the metadata file's bytes. (Whether the woff2 library decodes
-// its own output again is the library's affair: it writes fonts with odd table tags that its
-// decoder then refuses.)
+// A WOFF2 file that is written must say what it holds: its length in the header, the metadata
+// block decompressing to the metadata file's bytes, and a font that the woff2 library's own
+// decoder gives back (it encodes some fonts, with odd table tags, into files it then refuses).
 #include "FuzzSupport.h"
 #include "Woff2Step.h"
 
 #include <brotli/decode.h>
+#include <woff2/decode.h>
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +39,12 @@ void CheckWOFF2(const std::vector<uint8_t>& woff2, const std::vector<uint8_t>& m
                         text == meta,
                     "metadata block does not give back the metadata file");
     }
+    const size_t size = woff2::ComputeWOFF2FinalSize(woff2.data(), woff2.size());
+    std::string font;
+    woff2::WOFF2StringOut out(&font);
+    out.SetMaxSize(size);
+    fuzz::Check(size != 0 && woff2::ConvertWOFF2ToTTF(woff2.data(), woff2.size(), &out),
+                "the woff2 library does not decode the WOFF2 file written");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "AddressSpace.h"
 #include "Shell.h"
 #include "WindowFixture.h"
+#include "Limits.h"
 #include "Woff2Step.h"
 
 #include <algorithm>
@@ -205,6 +206,16 @@ TEST_F(Woff2Step, MetadataLargerThanTheFontIsCarriedWholeAndAFailureKeepsTheOldW
     ExpectOutcome(StepInWindow(zeros, woff2, meta), kFailed, kConverting);
     EXPECT_EQ(testfonts::ReadFile(woff2), old);
     EXPECT_EQ(FolderContents(m_dir.Path()), (std::vector<std::string>{"font.woff2", "license.xml", "zeros.ttf"}));
+
+    // A metadata file past the cap that every reader applies is refused unread, as the WOFF
+    // writer refuses it: no decoder would take the block.
+    const std::string huge = m_dir.File("huge.xml");
+    std::filesystem::resize_file(meta, 0);
+    std::filesystem::rename(meta, huge);
+    std::filesystem::resize_file(huge, kMaxMetaDataSize + 1);
+    ExpectOutcome(StepInWindow(testfonts::kLiberation, woff2, huge), kFailed, kConverting);
+    EXPECT_EQ(testfonts::ReadFile(woff2), old);
+    std::filesystem::remove(huge);
 
     // An unreadable metadata file is no metadata at all, as before.
     ExpectOutcome(StepInWindow(testfonts::kLiberation, woff2, m_dir.File("missing.xml")), kDone, kConverting);
