@@ -168,7 +168,7 @@ int main(int argc, char** argv)
             continue;
         }
         std::string name = std::filesystem::path(f.path).filename().string();
-        if (f.index) name += "#" + std::to_string(f.index);
+        if (f.index) name.append(1, '#').append(std::to_string(f.index));
         const bench::Spread ratio = times.Ratio();
         std::printf("%-28s %10zu %10zu %10zu %8.3f %8.3f  %.2f [%.2f–%.2f]\n", name.c_str(), source.size(), woff,
                     eot.size(), double(eot.size()) / double(source.size()), woff ? double(eot.size()) / double(woff) : 0.0,
