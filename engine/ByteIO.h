@@ -60,7 +60,12 @@ public:
     void Raw(BYTE* dst, size_t n)
     {
         const size_t have = Remaining() < n ? Remaining() : n;
-        if (have) std::memcpy(dst, m_data + m_offset, have);
+        // A whole run is copied at its own size, which the compiler knows for a tag: one move,
+        // not a loop of byte stores that a read of the tag right after would stall on.
+        if (have == n)
+            std::memcpy(dst, m_data + m_offset, n);
+        else if (have)
+            std::memcpy(dst, m_data + m_offset, have);
         m_offset += have;
     }
     void U16(WORD& field)

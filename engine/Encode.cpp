@@ -8,6 +8,7 @@
 #include "WOFF.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <zlib.h>
 
 namespace {
@@ -54,12 +55,26 @@ void WriteZeros(CFile* out, size_t count)
     if (count) out->Write(zeros, static_cast<UINT>(count));
 }
 
-// Compresses n bytes with zlib at level 9 into a new buffer; FALSE when zlib fails.
-BOOL CompressBest(const BYTE* data, size_t n, std::unique_ptr<BYTE[]>& packed, uLongf& packedLength)
+// Compresses n bytes with zlib at level 9 into room of compressBound(n) bytes and appends the
+// result to out when keep(length) holds; otherwise out stays as it was. FALSE when zlib fails.
+// A memory file written at its end lends the room itself: the same bytes as a buffer of their
+// own, without that buffer held beside the output, and the part of the room zlib does not
+// fill costs no memory. Only a plain one: a class made on it may want to see every write.
+template <typename Keep>
+BOOL AppendCompressed(CFile* out, const BYTE* data, size_t n, Keep&& keep, uLongf& packedLength)
 {
     packedLength = compressBound(n);
-    packed = AllocBuffer(packedLength);
-    return compress2(packed.get(), &packedLength, data, n, Z_BEST_COMPRESSION) == Z_OK;
+    CMemFile* memory = typeid(*out) == typeid(CMemFile) ? static_cast<CMemFile*>(out) : nullptr;
+    if (memory && memory->GetPosition() == memory->GetLength()) {
+        BYTE* room = memory->RoomAtEnd(packedLength);
+        if (compress2(room, &packedLength, data, n, Z_BEST_COMPRESSION) != Z_OK) return FALSE;
+        if (keep(packedLength)) memory->CommitRoom(packedLength);
+        return TRUE;
+    }
+    std::unique_ptr<BYTE[]> buffer = AllocBuffer(packedLength);
+    if (compress2(buffer.get(), &packedLength, data, n, Z_BEST_COMPRESSION) != Z_OK) return FALSE;
+    if (keep(packedLength)) out->Write(buffer.get(), static_cast<UINT>(packedLength));
+    return TRUE;
 }
 
 // Reads one table from the font and writes it, compressed when that is strictly shorter,
@@ -73,15 +88,13 @@ BOOL EncodeTable(CFile* font, CFile* out, const TableSpan& source, WOFFTableDire
     entry.compLength = source.length;
     if (source.length > 0) {
         // An empty table would come out of zlib longer than itself: it is stored as it is.
-        std::unique_ptr<BYTE[]> packed;
         uLongf packedLength = 0;
-        if (!CompressBest(table.get(), source.length, packed, packedLength)) return Refuse(kMsgCompressFailed);
-        if (packedLength < source.length) {
+        const auto shorter = [&](uLongf length) { return length < source.length; };
+        if (!AppendCompressed(out, table.get(), source.length, shorter, packedLength)) return Refuse(kMsgCompressFailed);
+        if (shorter(packedLength))
             entry.compLength = static_cast<DWORD>(packedLength);
-            out->Write(packed.get(), entry.compLength);
-        } else {
+        else
             out->Write(table.get(), source.length);
-        }
     }
     WriteZeros(out, (4 - entry.compLength % 4) % 4);
     return TRUE;
@@ -93,10 +106,9 @@ BOOL AppendMetaData(CFile* out, const BYTE* metaData, UINT length, WOFFHeader& h
     const ULONGLONG end = out->GetLength();
     WriteZeros(out, static_cast<size_t>(PaddedLength(end) - end));
     header.metaOffset = static_cast<DWORD>(out->GetLength());
-    std::unique_ptr<BYTE[]> packed;
     uLongf packedLength = 0;
-    if (!CompressBest(metaData, length, packed, packedLength)) return Refuse(kMsgCompressFailed);
-    out->Write(packed.get(), static_cast<UINT>(packedLength));
+    if (!AppendCompressed(out, metaData, length, [](uLongf) { return true; }, packedLength))
+        return Refuse(kMsgCompressFailed);
     header.metaLength = static_cast<DWORD>(packedLength);
     header.metaOrigLength = length;
     return TRUE;

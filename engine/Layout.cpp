@@ -52,14 +52,6 @@ void ParseOffsetTable(FieldReader& reader, OffsetTable& table)
     reader.U16(table.rangeShift);
 }
 
-void ParseSfntEntry(FieldReader& reader, sfnt_DirectoryEntry& entry)
-{
-    reader.Raw(entry.tag, 4);
-    reader.U32(entry.checkSum);
-    reader.U32(entry.offset);
-    reader.U32(entry.length);
-}
-
 void ParseWOFFHeader(FieldReader& reader, WOFFHeader& header)
 {
     reader.Raw(header.signature, 4);

@@ -18,10 +18,18 @@ void PackWOFFHeader(const WOFFHeader& header, BYTE* out);
 void PackWOFFEntry(const WOFFTableDirectoryEntry& entry, BYTE* out);
 
 void ParseOffsetTable(FieldReader& reader, OffsetTable& table);
-void ParseSfntEntry(FieldReader& reader, sfnt_DirectoryEntry& entry);
 void ParseWOFFHeader(FieldReader& reader, WOFFHeader& header);
 void ParseWOFF2Header(FieldReader& reader, WOFFHeader& header, DWORD& totalCompressedSize);
 void ParseWOFFEntry(FieldReader& reader, WOFFTableDirectoryEntry& entry);
+
+// Inline: a directory of 65,535 entries is parsed once for every member the font picker lists.
+inline void ParseSfntEntry(FieldReader& reader, sfnt_DirectoryEntry& entry)
+{
+    reader.Raw(entry.tag, 4);
+    reader.U32(entry.checkSum);
+    reader.U32(entry.offset);
+    reader.U32(entry.length);
+}
 
 // A table length raised to the next multiple of 4, in 64 bits so that nothing wraps.
 inline ULONGLONG PaddedLength(ULONGLONG length)

@@ -62,7 +62,7 @@ void CWOFF::ReadNameTable(CFile* file)
     // Records wholly past the end of the file are not made up: count comes down to the records
     // the file holds (one cut short counts, with the fields it lacks left zero), so a count the
     // file only claims costs no string buffers.
-    const std::vector<BYTE> block =
+    const std::vector<BYTE>& block =
         ReadAt(file, ULONGLONG(tableOffset) + kNameHeaderSize, kNameRecordSize * m_nameTable.count);
     const WORD held = static_cast<WORD>(
         std::min<size_t>((block.size() + kNameRecordSize - 1) / kNameRecordSize, m_nameTable.count));
@@ -79,11 +79,12 @@ void CWOFF::ReadNameTable(CFile* file)
     for (WORD i = 0; i < held; ++i)
         m_nameTable.pNameRecords[i].length = std::min(m_nameTable.pNameRecords[i].length, kStringBufferSize);
 
-    // One read of the storage serves every string, however many records name the same bytes.
+    // One read of the storage serves every string, however many records name the same bytes; it
+    // takes the place of the records' bytes, which are parsed by now.
     size_t first, end;
     StringSpan(m_nameTable.pNameRecords, held, first, end);
     const ULONGLONG storage = ULONGLONG(tableOffset) + m_nameTable.stringOffset;
-    const std::vector<BYTE> strings = ReadAt(file, storage + first, end - first);
+    const std::vector<BYTE>& strings = ReadAt(file, storage + first, end - first);
     for (WORD i = 0; i < held; ++i) {
         const NameRecord& record = m_nameTable.pNameRecords[i];
         const size_t at = record.offset - first;

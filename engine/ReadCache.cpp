@@ -26,10 +26,11 @@ const std::vector<BYTE>& CReadCache::Block(size_t index)
     return block;
 }
 
-std::vector<BYTE> CReadCache::Read(ULONGLONG offset, size_t n)
+void CReadCache::Read(ULONGLONG offset, size_t n, std::vector<BYTE>& bytes)
 {
-    if (offset >= m_length) return {};
-    std::vector<BYTE> bytes(static_cast<size_t>(std::min<ULONGLONG>(n, m_length - offset)));
+    bytes.clear();
+    if (offset >= m_length) return;
+    bytes.resize(static_cast<size_t>(std::min<ULONGLONG>(n, m_length - offset)));
     for (size_t done = 0; done < bytes.size();) {
         const ULONGLONG at = offset + done;
         const std::vector<BYTE>& block = Block(static_cast<size_t>(at / kReadCacheBlock));
@@ -42,5 +43,4 @@ std::vector<BYTE> CReadCache::Read(ULONGLONG offset, size_t n)
         std::memcpy(bytes.data() + done, block.data() + within, count);
         done += count;
     }
-    return bytes;
 }

@@ -14,8 +14,9 @@ class CReadCache {
 public:
     explicit CReadCache(CFile* file);
 
-    // Up to n bytes at offset: fewer where the file ends, none past it.
-    std::vector<BYTE> Read(ULONGLONG offset, size_t n);
+    // Up to n bytes at offset into bytes (whose room is kept): fewer where the file ends, none
+    // past it.
+    void Read(ULONGLONG offset, size_t n, std::vector<BYTE>& bytes);
     ULONGLONG Length() const { return m_length; }
 
 private:

@@ -69,24 +69,32 @@ void CWOFF::ReadTableDirectory(CFile* file)
     DWORD start;
     if (!GetFontStart(start)) return;
     m_nNameIndex = m_nHeadIndex = m_nOS2Index = m_nGlyfIndex = m_nCFFIndex = -1;
-    m_sfntDirectory.RemoveAll();
 
     // Entries that lie wholly past the end of the file are not made up: the directory holds
     // what the file holds, at most numTables entries. Within an entry cut short, the fields
     // the file lacks keep the previous entry's values.
     const ULONGLONG first = ULONGLONG(start) + kOffsetTableSize;
-    ParseFields(ReadAt(file, first, kSfntEntrySize * m_offsetTable.numTables), [&](FieldReader& reader) {
-        sfnt_DirectoryEntry entry{};
-        for (int i = 0; i < m_offsetTable.numTables && !reader.AtEnd(); ++i) {
-            ParseSfntEntry(reader, entry);
-            m_sfntDirectory.Add(entry);
-            if (TagIs(entry.tag, "name")) m_nNameIndex = i;
-            if (TagIs(entry.tag, "head")) m_nHeadIndex = i;
-            if (TagIs(entry.tag, "OS/2")) m_nOS2Index = i;
-            if (TagIs(entry.tag, "glyf")) m_nGlyfIndex = i;
-            if (TagIs(entry.tag, "CFF ")) m_nCFFIndex = i;
+    const std::vector<BYTE>& bytes = ReadAt(file, first, kSfntEntrySize * m_offsetTable.numTables);
+    // Parsed in place, into the room the directory kept from the member before: the font
+    // picker's walk reads one directory per member.
+    m_sfntDirectory.SetSize(static_cast<INT_PTR>((bytes.size() + kSfntEntrySize - 1) / kSfntEntrySize));
+    ParseFields(bytes, [&](FieldReader& reader) {
+        sfnt_DirectoryEntry* entries = m_sfntDirectory.GetData();
+        for (int i = 0; i < m_sfntDirectory.GetSize(); ++i) {
+            if (reader.Remaining() < kSfntEntrySize) entries[i] = i ? entries[i - 1] : sfnt_DirectoryEntry{};
+            ParseSfntEntry(reader, entries[i]);
+            NoteTableIndex(entries[i].tag, i);
         }
     });
+}
+
+void CWOFF::NoteTableIndex(const BYTE* tag, int index)
+{
+    if (TagIs(tag, "name")) m_nNameIndex = index;
+    if (TagIs(tag, "head")) m_nHeadIndex = index;
+    if (TagIs(tag, "OS/2")) m_nOS2Index = index;
+    if (TagIs(tag, "glyf")) m_nGlyfIndex = index;
+    if (TagIs(tag, "CFF ")) m_nCFFIndex = index;
 }
 
 void CWOFF::WriteTableDirectory(CFile* file, CSfntDirectory* pDirectory, BOOL bSeek)
@@ -99,18 +107,17 @@ void CWOFF::WriteTableDirectory(CFile* file, CSfntDirectory* pDirectory, BOOL bS
     file->Write(bytes.data(), static_cast<UINT>(bytes.size()));
 }
 
-std::vector<BYTE> CWOFF::ReadAt(CFile* file, ULONGLONG offset, size_t n)
+const std::vector<BYTE>& CWOFF::ReadAt(CFile* file, ULONGLONG offset, size_t n)
 {
-    std::vector<BYTE> bytes;
     if (file == m_pFile) {
         if (!m_pReadCache) m_pReadCache = std::make_unique<CReadCache>(file);
-        bytes = m_pReadCache->Read(offset, n);
+        m_pReadCache->Read(offset, n, m_structureBytes);
     } else {
         file->Seek(static_cast<LONGLONG>(offset), CFile::begin);
-        bytes = ReadBlock(file, n);
+        m_structureBytes = ReadBlock(file, n);
     }
-    m_nWalkBytes += bytes.size();
-    return bytes;
+    m_nWalkBytes += m_structureBytes.size();
+    return m_structureBytes;
 }
 
 ULONGLONG CWOFF::LengthOf(CFile* file)

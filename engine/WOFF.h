@@ -171,17 +171,22 @@ public:
     NameTable m_nameTable;
 
 private:
+    // Sets the index of the table that tag names, if it is one the engine looks for.
+    void NoteTableIndex(const BYTE* tag, int index);
     // Frees the name table's records and strings and leaves it empty.
     void FreeNameTable();
     // File offset of the selected font's offset table; FALSE when m_nFontNumber names no
     // member whose offset was read, in which case nothing may be read for it.
     BOOL GetFontStart(DWORD& start) const;
     // Up to n bytes of file at offset, for the structure readers: from m_pReadCache when file is
-    // the input, and counted in m_nWalkBytes.
-    std::vector<BYTE> ReadAt(CFile* file, ULONGLONG offset, size_t n);
+    // the input, and counted in m_nWalkBytes. They stand in m_structureBytes until the next read.
+    const std::vector<BYTE>& ReadAt(CFile* file, ULONGLONG offset, size_t n);
     ULONGLONG LengthOf(CFile* file);
 
     std::unique_ptr<CReadCache> m_pReadCache;  // made on the first structure read
+    // Kept from member to member: the font picker's walk would otherwise allocate, fault in and
+    // free up to a megabyte of directory for each member.
+    std::vector<BYTE> m_structureBytes;
     // What the structure readers have read and filled since the collection header was read:
     // the cost of the font picker's walk so far, which CheckTableBounds holds to what the file
     // justifies.

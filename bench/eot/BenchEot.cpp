@@ -2,13 +2,14 @@
 // (made by sfnt2woff) and against zlib level 9 over every table (the floor of a WOFF encode).
 //
 // Prints per font: source bytes, EOT bytes, EOT / source, EOT / WOFF, and the EOT encode time
-// over the zlib time. Each time is the best of a few runs, so the ratio does not depend on a
-// cold cache. Usage: bench_eot [font [index]]...
+// over the zlib time, as the median of interleaved pairs with the spread of their ratios (after
+// one run of each that warms the cache). The figures are for reading: EOT has no target here.
+// Usage: bench_eot [font [index]]...
+#include "BenchSupport.h"
 #include "Library.h"
 #include "T2embed.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +23,6 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-using Clock = std::chrono::steady_clock;
 
 struct Font {
     std::string path;
@@ -99,17 +99,7 @@ unsigned long Collect(void* stream, const void* buffer, const unsigned long size
     return size;
 }
 
-template <class F>
-double BestSeconds(int runs, F&& work)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = Clock::now();
-        work();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
+constexpr int kPairs = 5;
 
 size_t ZlibAllTables(const std::map<std::uint32_t, Bytes>& tables)
 {
@@ -147,8 +137,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string temp = (std::filesystem::temp_directory_path() / "bench_eot.ttf").string();
-    std::printf("%-28s %10s %10s %10s %8s %8s %8s\n", "font", "source", "WOFF 1.0", "EOT", "EOT/src", "EOT/WOFF",
-                "t/zlib9");
+    std::printf("%-28s %10s %10s %10s %8s %8s  %s\n", "font", "source", "WOFF 1.0", "EOT", "EOT/src", "EOT/WOFF",
+                "time / zlib 9, median [smallest–largest] of 5 interleaved pairs");
     int status = 0;
     for (const Font& f : fonts) {
         const auto tables = Tables(ReadAll(f.path), f.index);
@@ -161,23 +151,28 @@ int main(int argc, char** argv)
 
         Bytes eot;
         LONG result = 0;
-        const double eotSeconds = BestSeconds(3, [&] {
+        const auto encode = [&] {
             eot.clear();
             ULONG priv = 0, st = 0;
             result = embed(nullptr, f.path.c_str(), static_cast<USHORT>(f.index), TTEMBED_TTCOMPRESSED, CHARSET_UNICODE,
                            &priv, &st, Collect, &eot, nullptr, 0, 0, nullptr);
-        });
-        const double zlibSeconds = BestSeconds(3, [&] { ZlibAllTables(tables); });
+        };
+        const auto zlib = [&] { ZlibAllTables(tables); };
+        encode();
+        zlib();
+        bench::Pairs times;
+        for (int i = 0; i < kPairs; ++i) times.Add(bench::Time(encode), bench::Time(zlib));
         if (result != E_NONE) {
             std::printf("%s: error %d\n", f.path.c_str(), result);
             status = 1;
             continue;
         }
         std::string name = std::filesystem::path(f.path).filename().string();
-        if (f.index) name += "#" + std::to_string(f.index);
-        std::printf("%-28s %10zu %10zu %10zu %8.3f %8.3f %8.2f\n", name.c_str(), source.size(), woff, eot.size(),
-                    double(eot.size()) / double(source.size()), woff ? double(eot.size()) / double(woff) : 0.0,
-                    eotSeconds / zlibSeconds);
+        if (f.index) name.append(1, '#').append(std::to_string(f.index));
+        const bench::Spread ratio = times.Ratio();
+        std::printf("%-28s %10zu %10zu %10zu %8.3f %8.3f  %.2f [%.2f–%.2f]\n", name.c_str(), source.size(), woff,
+                    eot.size(), double(eot.size()) / double(source.size()), woff ? double(eot.size()) / double(woff) : 0.0,
+                    ratio.median, ratio.min, ratio.max);
     }
     std::filesystem::remove(temp);
     std::filesystem::remove(temp.substr(0, temp.size() - 4) + ".woff");

@@ -260,6 +260,19 @@ void CMemFile::SetLength(ULONGLONG newLength)
     m_position = std::min(m_position, m_size);
 }
 
+BYTE* CMemFile::RoomAtEnd(size_t count)
+{
+    if (m_size + count < m_size) AfxThrowMemoryException();
+    Reserve(m_size + count);
+    return m_buffer + m_size;
+}
+
+void CMemFile::CommitRoom(size_t n)
+{
+    m_size += std::min(n, m_capacity - m_size);
+    m_position = m_size;
+}
+
 BYTE* CMemFile::Detach()
 {
     BYTE* buffer = m_buffer;

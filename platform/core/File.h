@@ -96,6 +96,12 @@ public:
     BYTE* Detach();
     // Direct view of the contents, valid until the next write.
     const BYTE* Data() const { return m_buffer; }
+    // Room for count bytes after the end of the file, for a writer that fills it in place (a
+    // compressor given room for its worst case). The room is not zeroed and is no part of the
+    // file, so what is never filled costs no memory; CommitRoom(n) then appends its first n
+    // bytes and puts the position at the new end. Valid until the next write.
+    BYTE* RoomAtEnd(size_t count);
+    void CommitRoom(size_t n);
 
 private:
     void Reserve(size_t needed);

@@ -6,6 +6,7 @@
 #include "Builders.h"
 #include "Responder.h"
 #include "WOFF.h"
+#include "WoffBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,69 @@ TEST(CollectionWalk, MembersAlternatingBetweenLargeNameTablesEndTheWalkAsDamage)
     EXPECT_EQ(walked.names.size(), size_t(walked.refusedAt));
     EXPECT_LE(file->m_read, 2 * alternating.size());
     EXPECT_TRUE(responder.Boxes().empty());
+}
+
+// The directory and the bytes read for it keep their room from member to member. Each member
+// must still get its own entries and table indices: a smaller directory after a larger one, one
+// cut by the end of the file (whose cut entry takes the fields of the entry before it in the
+// same member), and the larger one again.
+TEST(CollectionWalk, EachMemberGetsItsOwnDirectoryWhateverCameBefore)
+{
+    ScriptedResponder responder;
+    Bytes ttc(12 + 4 * 4, 0);
+    const auto place = [&ttc](const Bytes& bytes) {
+        const std::uint32_t at = std::uint32_t(ttc.size());
+        ttc.insert(ttc.end(), bytes.begin(), bytes.end());
+        while (ttc.size() % 4) ttc.push_back(0);
+        return at;
+    };
+    const Bytes nameA = FullNameTable("A"), nameB = FullNameTable("B"), nameC = FullNameTable("C");
+    const std::uint32_t a = place(nameA), b = place(nameB), c = place(nameC), head = place(Repeated(54, 1));
+    const std::uint32_t glyf = place(Repeated(40, 2));
+    const auto length = [](const Bytes& bytes) { return std::uint32_t(bytes.size()); };
+    const std::uint32_t large = place(BuildDirectory(0x00010000, 6,
+                                                     {{"head", 1, head, 54}, {"name", 2, a, length(nameA)},
+                                                      {"glyf", 3, glyf, 40}, {"cmap", 4, glyf, 8},
+                                                      {"OS/2", 5, glyf, 16}, {"post", 6, glyf, 4}}));
+    const std::uint32_t small = place(BuildDirectory(0x00010000, 2, {{"head", 7, head, 54}, {"name", 8, b, length(nameB)}}));
+    Bytes cut = BuildDirectory(0x00010000, 3, {{"name", 9, c, length(nameC)}, {"glyf", 10, glyf, 40}});
+    cut.resize(12 + 16 + 6);  // the second entry ends inside its checkSum
+    const std::uint32_t last = place(cut);
+    ttc.resize(last + cut.size());
+    const Bytes header = {'t', 't', 'c', 'f', 0, 1, 0, 0, 0, 0, 0, 4};
+    std::copy(header.begin(), header.end(), ttc.begin());
+    const std::uint32_t members[] = {large, small, last, large};
+    for (std::uint32_t i = 0; i < 4; ++i) Poke32(ttc, 12 + 4 * i, members[i]);
+
+    auto file = MemFile(ttc);
+    CWOFF woff(file.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    const Walked walked = Walk(woff, *file);
+    EXPECT_EQ(walked.names, (std::vector<std::string>{"A", "B", "C", "A"}));
+    EXPECT_EQ(walked.refusedAt, -1);
+    EXPECT_EQ(responder.Texts(), std::vector<std::string>{"リードエラーが発生しました"}) << "once, for the cut entry";
+
+    const struct {
+        int member;
+        INT_PTR size;
+        int glyf, os2;
+    } expected[] = {{1, 2, -1, -1}, {2, 2, 1, -1}, {3, 6, 2, 4}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.member);
+        woff.m_nFontNumber = e.member;
+        woff.ReadFontHeader();
+        ASSERT_EQ(woff.m_sfntDirectory.GetSize(), e.size);
+        EXPECT_EQ(woff.m_nGlyfIndex, e.glyf);
+        EXPECT_EQ(woff.m_nOS2Index, e.os2);
+        EXPECT_EQ(woff.m_nHeadIndex, e.member == 2 ? -1 : 0);
+    }
+    woff.m_nFontNumber = 2;
+    woff.ReadFontHeader();
+    const sfnt_DirectoryEntry& entry = woff.m_sfntDirectory[1];
+    EXPECT_EQ(std::string(entry.tag, entry.tag + 4), "glyf");
+    EXPECT_EQ(entry.checkSum, 9u);
+    EXPECT_EQ(entry.offset, c);
+    EXPECT_EQ(entry.length, length(nameC));
 }
 
 } // namespace

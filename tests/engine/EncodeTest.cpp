@@ -383,4 +383,42 @@ TEST(Encode, ReadErrorsInTheDirectoryAreShownAndEncodingGoesOn)
     EXPECT_EQ(entries[0].tag, "head");
 }
 
+// Each table is deflated into room reserved at the end of a memory output, and the room is cut
+// back to what zlib wrote, or dropped when the table is stored as it is. On a font of many
+// tables of every kind (packing small, stored, empty, of every length modulo 4), into a memory
+// file and into a file on disk, which lends no room, the output is byte for byte what packing
+// each table on its own gives.
+TEST(Encode, EveryTableComesOutAsItPacksOnItsOwnWhereverTheOutputGoes)
+{
+    std::vector<Table> tables{{"head", HeadBytes()}};
+    Poke32(tables[0].data, 8, 0);  // so that the font's checksum of "head" is the WOFF's
+    for (int i = 0; i < 48; ++i) {
+        const size_t n = 97 * size_t(i) + size_t(i % 4);
+        const Bytes kinds[] = {Repeated(n + 40000, std::uint8_t('a' + i)), Noise(n + 1, std::uint32_t(i) + 10), Bytes{},
+                               Noise(n + 30000, std::uint32_t(i) + 99)};
+        tables.push_back({"t" + std::to_string(100 + i), kinds[i % 4]});
+    }
+    tables.insert(tables.begin() + 7, Table{"DSIG", Noise(64, 5)});
+    std::vector<WoffTable> expected;
+    for (const Table& t : tables)
+        if (t.tag != "DSIG") expected.push_back({t.tag, t.data});
+    const Bytes meta = Repeated(5000, 'm');
+    const Bytes font = BuildSfnt(0x00010000, tables);
+    const Bytes want = BuildWoff(0x00010000, expected, meta);
+
+    EXPECT_TRUE(Encode(font, meta).woff == want) << "into a memory file";
+
+    ScriptedResponder responder;
+    testfonts::TempDir dir;
+    auto input = MemFile(font);
+    CWOFF woff(input.get(), TRUE);
+    ASSERT_TRUE(woff.CheckFileType());
+    Bytes copy = meta;
+    CFile out(CString::FromUtf8(dir.File("out.woff")), CFile::modeCreate | CFile::modeReadWrite);
+    ASSERT_TRUE(woff.EncodeWOFF(&out, copy.data(), UINT(copy.size())));
+    out.Close();
+    EXPECT_TRUE(testfonts::ReadFile(dir.File("out.woff")) == want) << "into a file on disk";
+    EXPECT_TRUE(responder.Boxes().empty());
+}
+
 } // namespace
