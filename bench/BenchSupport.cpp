@@ -37,6 +37,8 @@ double Spawn(std::vector<std::string> args, const std::string& outPath, bool may
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.empty() ? "/dev/null" : outPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // What a child says on its own (the woff2 library's line per file) would break the tables.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
     pid_t pid = 0;
     int status = 0;

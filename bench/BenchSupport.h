@@ -19,7 +19,8 @@ double Seconds(Clock::duration d);
 double Time(const std::function<void()>& work);
 
 // Runs args in a fresh process (posix_spawn: it copies no page table of this process), its
-// standard output into outPath when one is given, else thrown away; returns its wall time.
+// standard output into outPath when one is given, else thrown away, its standard error thrown
+// away; returns its wall time.
 // A failure ends the bench with a message, unless mayFail.
 double Spawn(std::vector<std::string> args, const std::string& outPath = {}, bool mayFail = false);
 

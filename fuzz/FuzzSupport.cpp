@@ -163,4 +163,32 @@ void Fail(const char* text)
     std::abort();
 }
 
+bool StrictUtf8(const uint8_t* data, size_t size, std::u16string& out)
+{
+    for (size_t i = 0; i < size;) {
+        const uint8_t b = data[i];
+        uint32_t cp;
+        size_t n;
+        if (b < 0x80) { cp = b; n = 1; }
+        else if (b >= 0xC2 && b < 0xE0) { cp = b & 0x1F; n = 2; }
+        else if (b >= 0xE0 && b < 0xF0) { cp = b & 0x0F; n = 3; }
+        else if (b >= 0xF0 && b < 0xF5) { cp = b & 0x07; n = 4; }
+        else return false;
+        if (i + n > size) return false;
+        for (size_t k = 1; k < n; ++k) {
+            if ((data[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (data[i + k] & 0x3F);
+        }
+        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp < 0xE000)) return false;
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += n;
+    }
+    return true;
+}
+
 } // namespace fuzz

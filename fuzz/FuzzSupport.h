@@ -112,6 +112,10 @@ auto Guarded(F&& operation) -> decltype(operation())
     }
 }
 
+// Strict UTF-8 into UTF-16, written independently of the platform's decoder so that harnesses
+// can check it; false on any malformed, overlong or surrogate sequence.
+bool StrictUtf8(const uint8_t* data, size_t size, std::u16string& out);
+
 } // namespace fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

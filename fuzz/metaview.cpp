@@ -21,36 +21,6 @@ std::u16string Utf16(const uint8_t* data, size_t size, bool bigEndian)
     return text;
 }
 
-// Strict UTF-8 to UTF-16; false on any malformed, overlong or surrogate sequence, where the
-// platform's decoder substitutes and only the length can be checked.
-bool StrictUtf8(const uint8_t* data, size_t size, std::u16string& out)
-{
-    for (size_t i = 0; i < size;) {
-        const uint8_t b = data[i];
-        uint32_t cp;
-        size_t n;
-        if (b < 0x80) { cp = b; n = 1; }
-        else if (b >= 0xC2 && b < 0xE0) { cp = b & 0x1F; n = 2; }
-        else if (b >= 0xE0 && b < 0xF0) { cp = b & 0x0F; n = 3; }
-        else if (b >= 0xF0 && b < 0xF5) { cp = b & 0x07; n = 4; }
-        else return false;
-        if (i + n > size) return false;
-        for (size_t k = 1; k < n; ++k) {
-            if ((data[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (data[i + k] & 0x3F);
-        }
-        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp < 0xE000)) return false;
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
-    return true;
-}
-
 std::u16string UpToNul(const std::u16string& text)
 {
     return text.substr(0, text.find(u'\0'));
@@ -68,7 +38,7 @@ void CheckDecoding(const uint8_t* data, size_t size, const std::u16string& text)
     if ((b0 == 0xFE && b1 == 0xFF) || b0 == 0) return fuzz::Check(text == UpToNul(Utf16(data, size, true)), "UTF-16BE misread");
     if (b1 == 0) return fuzz::Check(text == UpToNul(Utf16(data, size, false)), "UTF-16LE misread");
     std::u16string expected;
-    if (StrictUtf8(data, size, expected))
+    if (fuzz::StrictUtf8(data, size, expected))
         fuzz::Check(text == UpToNul(expected), "valid UTF-8 misread");
     else
         fuzz::Check(text.size() <= std::string_view(reinterpret_cast<const char*>(data), size).find('\0'),

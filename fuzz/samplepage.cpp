@@ -24,37 +24,13 @@ bool IsSurrogate(char16_t c)
     return c >= 0xD800 && c < 0xE000;
 }
 
-// Strict UTF-8 into UTF-16; false on any malformed, overlong or surrogate sequence.
-bool DecodeUtf8(const std::string& bytes, std::u16string& out)
-{
-    for (size_t i = 0; i < bytes.size();) {
-        const auto b = static_cast<uint8_t>(bytes[i]);
-        const size_t n = b < 0x80 ? 1 : b >= 0xC2 && b < 0xE0 ? 2 : b >= 0xE0 && b < 0xF0 ? 3 : b >= 0xF0 && b < 0xF5 ? 4 : 0;
-        if (n == 0 || i + n > bytes.size()) return false;
-        uint32_t cp = n == 1 ? b : b & (0x7F >> n);
-        for (size_t k = 1; k < n; ++k) {
-            const auto c = static_cast<uint8_t>(bytes[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp < 0xE000)) return false;
-        if (cp >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        i += n;
-    }
-    return true;
-}
-
 // Every unit of the page comes back, but a surrogate without its partner, which comes back as
 // one character of its own.
 void CheckBytes(const std::u16string& page, const std::string& bytes)
 {
     std::u16string back;
-    fuzz::Check(DecodeUtf8(bytes, back), "the stored page is not UTF-8");
+    fuzz::Check(fuzz::StrictUtf8(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), back),
+                "the stored page is not UTF-8");
     size_t at = 0;
     for (size_t i = 0; i < page.size(); ++i, ++at) {
         fuzz::Check(at < back.size(), "the stored page is shorter than the page");

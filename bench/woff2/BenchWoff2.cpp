@@ -32,13 +32,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -50,29 +47,6 @@ constexpr const char* kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.t
 constexpr const char* kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
 constexpr const char* kReferenceEncoder = "/usr/bin/woff2_compress";
 constexpr const char* kTimeTool = "/usr/bin/time";
-
-// Runs argv in a fresh process, its output thrown away; returns its wall time.
-double RunChild(std::vector<std::string> args, bool mustSucceed = true)
-{
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    int status = 0;
-    const bool ok = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 &&
-                    waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!ok && mustSucceed) {
-        std::fprintf(stderr, "bench_woff2: %s failed\n", args[0].c_str());
-        std::exit(1);
-    }
-    return Seconds(Clock::now() - start);
-}
 
 long ReadNumber(const std::string& path)
 {
@@ -165,19 +139,19 @@ void Bench(const std::string& font, int repeats, const std::string& folder, cons
         if (!run.succeeded) Fail("the step failed on " + font);
         maxLate = std::max(maxLate, run.maxLateMs);
         p99Late = std::max(p99Late, run.p99LateMs);
-        step.Add(run.seconds, RunChild({kReferenceEncoder, copy}));
+        step.Add(run.seconds, bench::Spawn({kReferenceEncoder, copy}));
     }
     const std::string report = folder + "/report";
     Pairs memory;
     // Started from the small time process: a child spawned from this one would take this
     // process's peak as its own from the start.
-    RunChild({kTimeTool, "-o", "/dev/null", self, "--worker-once", font, folder + "/once.woff2", report});
+    bench::Spawn({kTimeTool, "-o", "/dev/null", self, "--worker-once", font, folder + "/once.woff2", report});
     const long workerKb = ReadNumber(report);
-    RunChild({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, copy});
+    bench::Spawn({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, copy});
     const long referencePeakKb = ReadNumber(report);
     // What the reference encoder's process takes before it reads anything: its run on a file
     // that does not exist.
-    RunChild({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, folder + "/missing.ttf"}, false);
+    bench::Spawn({kTimeTool, "-f", "%M", "-o", report, kReferenceEncoder, folder + "/missing.ttf"}, {}, true);
     memory.Add(workerKb / 1024.0, (referencePeakKb - ReadNumber(report)) / 1024.0);
 
     std::printf("%s (%ju bytes; WOFF2 %ju bytes), %d pairs, interleaved; medians, [smallest–largest] ratio\n",
