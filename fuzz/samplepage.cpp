@@ -48,6 +48,27 @@ void CheckBytes(const std::u16string& page, const std::string& bytes)
     fuzz::Check(at == back.size(), "the stored page is longer than the page");
 }
 
+// A file name as the page must write it inside url("…"): what would end the string, leave the
+// style sheet or the XML, or give the address another meaning, as percent-encoded UTF-8.
+std::u16string Address(const std::u16string& name)
+{
+    static const std::u16string kMeaningful = u"\"#%&:<>?\\";
+    std::u16string out;
+    for (const char16_t c : name) {
+        if (c >= 0x20 && !(c >= 0x7F && c < 0xA0) && kMeaningful.find(c) == std::u16string::npos) {
+            out += c;
+            continue;
+        }
+        const unsigned bytes[] = {c < 0x80 ? c : 0xC0u | (c >> 6), 0x80u | (c & 0x3F)};
+        for (size_t k = 0; k < (c < 0x80 ? 1u : 2u); ++k) {
+            out += u'%';
+            out += u"0123456789ABCDEF"[bytes[k] >> 4];
+            out += u"0123456789ABCDEF"[bytes[k] & 0xF];
+        }
+    }
+    return out;
+}
+
 bool Holds(const std::u16string& text, const std::u16string& part)
 {
     return text.find(part) != std::u16string::npos;
@@ -62,7 +83,8 @@ void CheckPage(const std::u16string& page, const std::vector<std::u16string>& fi
     const bool given[] = {true, (flags & 1) && !fields[1].empty(), (flags & 2) && !fields[2].empty(),
                           (flags & 4) && !fields[3].empty()};
     for (int i = 0; i < 4; ++i)
-        if (given[i]) fuzz::Check(Holds(page, u"url(\"" + fields[i]), "a file given is not named");
+        if (given[i])
+            fuzz::Check(Holds(page, u"url(\"" + Address(fields[i]) + (i == 2 ? u"?\")" : u"\")")), "a file given is not named");
     // A field could itself spell a format; the rule's formats are checked where none does.
     for (const std::u16string& field : fields)
         if (Holds(field, u"format(")) return;
