@@ -71,20 +71,13 @@ bool DecodesAgain(const BYTE* data, size_t length)
     return woff2::ConvertWOFF2ToTTF(data, length, &out);
 }
 
-bool TooLarge(const CString& path, ULONGLONG cap)
-{
-    CFileStatus status;
-    return !path.IsEmpty() && CFile::GetStatus(path, status) && status.m_size > cap;
-}
-
 // The worker's whole job, on its own copies of the paths; any exception means failure.
 bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CString& metaDataPath)
 {
     // WOFF2 counts a font's size in 32 bits, and the engine reads no font this large; a metadata
     // file past the cap that every reader applies would make a WOFF2 that no decoder takes.
-    if (TooLarge(fontPath, kMaxSfntSize) || TooLarge(metaDataPath, kMaxMetaDataSize)) return false;
-    std::string metaData = ReadWholeFile(metaDataPath);
-    const std::string font = ReadWholeFile(fontPath);
+    std::string metaData = ReadWholeFile(metaDataPath, kMaxMetaDataSize);
+    const std::string font = ReadWholeFile(fontPath, kMaxSfntSize);
     size_t length = 0;
     const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
     if (!woff2 || !DecodesAgain(woff2.get(), length)) return false;
@@ -143,14 +136,14 @@ void EnableButton(CWnd& dialog, int id, BOOL enable)
 
 } // namespace
 
-std::string ReadWholeFile(LPCWSTR path)
+std::string ReadWholeFile(LPCWSTR path, ULONGLONG cap)
 {
     CFile file;
     if (!path || !file.Open(path, CFile::modeRead)) return {};
     std::string data;
     try {
         const ULONGLONG expected = file.GetLength();
-        if (expected > data.max_size()) throw std::bad_alloc();
+        if (expected > cap || expected > data.max_size()) throw std::bad_alloc();
         data.resize(static_cast<size_t>(expected));
         size_t done = 0;
         while (done < data.size()) {
@@ -161,7 +154,10 @@ std::string ReadWholeFile(LPCWSTR path)
         data.resize(done);
         // Whatever its size said, a file is read to its end (one that grew, a pipe).
         char piece[65536];
-        while (const UINT n = file.Read(piece, sizeof piece)) data.append(piece, n);
+        while (const UINT n = file.Read(piece, sizeof piece)) {
+            data.append(piece, n);
+            if (data.size() > cap) throw std::bad_alloc();
+        }
     } catch (CFileException* e) {
         e->Delete();
         return {};

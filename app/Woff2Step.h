@@ -30,8 +30,9 @@ struct WOFF2ThreadParam {
 };
 
 // The whole content of the file at path; empty when it cannot be opened or read. A file too
-// large to be held raises std::bad_alloc, so that no caller mistakes it for an empty one.
-std::string ReadWholeFile(LPCWSTR path);
+// large to be held, or larger than cap, raises std::bad_alloc, so that no caller mistakes it
+// for an empty one.
+std::string ReadWholeFile(LPCWSTR path, ULONGLONG cap = ~ULONGLONG(0));
 
 // What became of WriteWholeFile.
 enum class WriteResult {
