@@ -32,8 +32,6 @@ constexpr const char16_t* kMsgCffNoEOT = u"ポストスクリプト形式のOpen
 constexpr const char16_t* kMsgOutputIsSource = u"%s は変換前ファイルです。\n変換後ファイルの名前を変えてください。";
 constexpr const char16_t* kMsgDone = u"正常に変換しました。";
 
-constexpr UINT kMemFileGrowth = 1024;
-
 struct PathParts {
     CString drive, dir, name, ext;
 };

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr UINT kMemFileGrowth = 1024;
-
 struct FreeDeleter {
     void operator()(BYTE* p) const { std::free(p); }
 };

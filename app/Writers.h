@@ -8,6 +8,9 @@
 class CWOFF;
 class CMemFile;
 
+// The growth step of every output built in memory: the memory file grows geometrically from it.
+inline constexpr UINT kMemFileGrowth = 1024;
+
 // Writes the memory file's whole content to path in one piece, creating or replacing it; a
 // failed open is reported. The target is replaced only once everything is written: a write
 // error raises the file exception and leaves any earlier file as it was.

@@ -1,7 +1,8 @@
 // Every cap the program applies to its input, in the engine and in the application alike: what
 // a damaged or hostile file may claim before it counts as damaged, and how much memory and work
 // reading it may cost. They live in one place so that the reader that checks a value and the
-// writer that produces it agree on the bound. (The platform keeps its own, below the engine.)
+// writer that produces it agree on the bound. The platform, which includes nothing of the
+// engine, keeps its own in platform/core/PlatformLimits.h.
 #pragma once
 
 #include "Types.h"

@@ -3,10 +3,11 @@
 // metadata, whose bytes are the first (flags >> 1) * 8 bytes of the font; member picks the
 // collection member (one past the last names none).
 //
-// What comes out must be a WOFF file that says what it holds: its length in the header, every
-// table inside it and decompressing to the font's bytes, the metadata block intact; it may not
-// be larger than the tables the engine agrees to copy (a few times the file at most); and our
-// own decoder must take it. A refused font gets a message and nothing written.
+// What comes out must be a WOFF file that says what it holds: its length and the font's size
+// (totalSfntSize) in the header, every table inside it with the font's checksum for it and
+// decompressing to the font's bytes, the metadata block intact; it may not be larger than the
+// tables the engine agrees to copy (a few times the file at most); and our own decoder must
+// take it. A refused font gets a message and nothing written.
 #include "FuzzDialogs.h"
 #include "FuzzSupport.h"
 #include "WOFF.h"
@@ -62,11 +63,14 @@ void CheckOutput(const CMemFile& out, const uint8_t* data, size_t size, uint32_t
     std::set<uint32_t> tags;
     bool head = false;
     uint64_t tableBytes = 0;
+    // The font the WOFF decodes to: its offset table, its directory, each table padded to 4.
+    uint64_t sfntSize = 12 + 16 * uint64_t(numTables);
     for (uint16_t i = 0; i < numTables; ++i) {
         const BYTE* e = w + 44 + 20 * i;
         const uint32_t offset = Be32(e + 4), compLength = Be32(e + 8), origLength = Be32(e + 12);
         const uint32_t sourceOffset = Be32(kept[i] + 8), sourceLength = Be32(kept[i] + 12);
         fuzz::Check(std::memcmp(e, kept[i], 4) == 0 && origLength == sourceLength, "entry differs from the font's");
+        fuzz::Check(Be32(e + 16) == Be32(kept[i] + 4), "a table's checksum is not the font's");
         fuzz::Check(tags.insert(Be32(e)).second, "a tag written twice");
         if (std::memcmp(e, "head", 4) == 0) head = origLength >= 12;
         fuzz::Check(offset % 4 == 0 && uint64_t(offset) + compLength <= length, "a table leaves the file");
@@ -74,7 +78,9 @@ void CheckOutput(const CMemFile& out, const uint8_t* data, size_t size, uint32_t
         const std::vector<BYTE> table = Unpack(w + offset, compLength, sourceLength);
         fuzz::Check(table.empty() || std::memcmp(table.data(), data + sourceOffset, sourceLength) == 0, "a table changed on its way");
         tableBytes += sourceLength;
+        sfntSize += (uint64_t(sourceLength) + 3) & ~uint64_t(3);
     }
+    fuzz::Check(Be32(w + 16) == sfntSize, "totalSfntSize is not the size of the font the WOFF holds");
     fuzz::Check(head, "a WOFF without a head table that holds checkSumAdjustment");
     fuzz::Check(tableBytes <= 4 * uint64_t(size), "tables copied out of all proportion to the file");
 

@@ -1,5 +1,7 @@
 #include "FileReplacement.h"
 
+#include "PlatformLimits.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -11,8 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kMaxLinks = 40;  // as the kernel's own limit on a chain of symbolic links
 
 std::string RandomSuffix()
 {

@@ -1,6 +1,7 @@
 #include "FileVersion.h"
 
 #include "CodePage.h"
+#include "PlatformLimits.h"
 #include "String.h"
 #include "VersionBlock.h"
 
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr int kMaxDepth = 8;
 constexpr DWORD kNodeHeader = 6;
 
 class FileReader {
@@ -153,7 +153,7 @@ bool ReadNode(const BYTE* block, DWORD start, DWORD end, Node& node)
 bool CheckNode(const BYTE* block, DWORD start, DWORD end, int depth)
 {
     Node node;
-    if (depth > kMaxDepth || !ReadNode(block, start, end, node)) return false;
+    if (depth > kMaxVersionBlockDepth || !ReadNode(block, start, end, node)) return false;
     const DWORD nodeEnd = node.start + node.length;
     for (DWORD p = node.childrenStart; p < nodeEnd;) {
         Node child;

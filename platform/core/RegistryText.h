@@ -10,15 +10,12 @@
 // Key paths and value names are compared without regard to ASCII case.
 #pragma once
 
+#include "PlatformLimits.h"
 #include "Types.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
-
-// A settings store has no business being larger; anything bigger is treated as damage rather
-// than read into memory.
-inline constexpr size_t kMaxRegistryStoreBytes = 16 * 1024 * 1024;
 
 struct RegistryValue {
     std::string name;

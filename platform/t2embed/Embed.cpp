@@ -4,6 +4,7 @@
 #include "EotHeader.h"
 #include "Exceptions.h"
 #include "Mtx.h"
+#include "PlatformLimits.h"
 #include "Sfnt.h"
 #include "String.h"
 #include "T2embed.h"
@@ -23,8 +24,6 @@ constexpr ULONG kKnownFlags = TTEMBED_SUBSET | TTEMBED_TTCOMPRESSED | TTEMBED_FA
 constexpr std::uint8_t kXorKey = 0x50;
 // The path arrives in the program's ANSI code page, which is Japanese from start-up on.
 constexpr UINT kAnsiCodePage = 932;
-// No font file comes near this; a larger file is not read into memory at all.
-constexpr off_t kMaxFontFile = off_t(1) << 30;
 constexpr size_t kOs2FsType = 8;
 
 // fsType usage bits.
@@ -81,7 +80,7 @@ Bytes ReadFontFile(const std::string& path)
 {
     struct stat st {};
     FileDescriptor file(OpenRegularFile(path, st));
-    if (st.st_size > kMaxFontFile) Fail(E_ERRORREADINGFONTDATA);
+    if (static_cast<ULONGLONG>(st.st_size) > kMaxEmbedFontFileBytes) Fail(E_ERRORREADINGFONTDATA);
     Bytes data(static_cast<size_t>(st.st_size));
     size_t got = 0;
     while (got < data.size()) {

@@ -199,6 +199,37 @@ TEST_F(RegistryTest, AStoreWrittenByAnotherCopyIsReadAsItStands)
     EXPECT_TRUE(data.empty());
 }
 
+// A store edited by hand, or appended to, may name a key or a value twice: the later line is
+// the one read, whatever the case of its names, and the next write keeps it alone.
+TEST_F(RegistryTest, AValueGivenTwiceReadsAsItsLaterLineAndIsWrittenOnce)
+{
+    WriteStore("Fenwrap registry 1\n"
+               "[SOFTWARE\\Test\\App\\Settings]\n"
+               "v\t4\t01000000\n"
+               "w\t4\t05000000\n"
+               "[Other]\n"
+               "[software\\test\\app\\SETTINGS]\n"
+               "V\t3\t02\n");
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    ASSERT_TRUE(Query(u"v", type, data));
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(data, Bytes({2}));
+    ASSERT_TRUE(Query(u"w", type, data));
+    EXPECT_EQ(data, Bytes({5, 0, 0, 0}));
+
+    HKEY key = Create();
+    Set(key, u"new", REG_DWORD, Bytes({3, 0, 0, 0}));
+    RegCloseKey(key);
+    const std::string text = StoreText();
+    EXPECT_EQ(text.find("01000000"), std::string::npos) << text;
+    const size_t value = text.find("\t3\t02\n");
+    ASSERT_NE(value, std::string::npos) << text;
+    EXPECT_EQ(text.find("\t3\t02\n", value + 1), std::string::npos) << text;
+    ASSERT_TRUE(Query(u"v", type, data));
+    EXPECT_EQ(data, Bytes({2}));
+}
+
 TEST_F(RegistryTest, DamagedLinesCostOnlyThemselvesAndOtherKeysSurviveWrites)
 {
     WriteStore("Fenwrap registry 1\n"

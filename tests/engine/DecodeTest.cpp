@@ -258,7 +258,8 @@ TEST_F(Decoder, DamagedFilesGetTheirMessageAndNoFont)
 }
 
 // A WOFF's blocks share no bytes. A table read from another's bytes, or from those of the header,
-// the directory, the metadata or the private data, would give a font that no one accepts: such a
+// the directory, the metadata or the private data (at their start or anywhere inside them), would
+// give a font that no one accepts: such a
 // file is refused before anything is written. Blocks that only touch, tables of no bytes and
 // "DSIG", which is never read, stop nothing.
 TEST_F(Decoder, TablesSharingBytesWithAnyOtherBlockAreRefused)
@@ -266,15 +267,23 @@ TEST_F(Decoder, TablesSharingBytesWithAnyOtherBlockAreRefused)
     const std::vector<WoffTable> tables = {{"head", HeadBytes()}, {"name", Noise(40, 7)}, {"post", Repeated(32, 'p'), false},
                                            {"DSIG", Noise(16, 2)}, {"loca", {}}};
     enum { kName = 1, kPost = 2, kDsig = 3, kLoca = 4 };
-    const Bytes built = BuildWoff(kTrueType, tables, Noise(200, 9));
+    Bytes built = BuildWoff(kTrueType, tables, Noise(200, 9));
     const std::uint32_t name = Be32(built, WoffField(kName, 4)), post = Be32(built, WoffField(kPost, 4));
     const std::uint32_t meta = Be32(built, 24), end = std::uint32_t(built.size());
+    // Room after the metadata for a private block that no other block shares.
+    built.resize(end + 48);
+    Poke32(built, 8, end + 48);
     using Pokes = std::vector<std::pair<size_t, std::uint32_t>>;
     const std::vector<std::tuple<const char*, Pokes, bool>> cases = {
         {"post over name", {{WoffField(kPost, 4), name + 8}}, true},
         {"post over the header", {{WoffField(kPost, 4), 0}}, true},
         {"post over the directory", {{WoffField(kPost, 4), std::uint32_t(WoffField(kLoca, 0))}}, true},
         {"post over the metadata block", {{WoffField(kPost, 4), meta}}, true},
+        {"post starting inside the header", {{WoffField(kPost, 4), 8}}, true},
+        {"post starting inside the directory", {{WoffField(kPost, 4), std::uint32_t(WoffField(kDsig, 8))}}, true},
+        {"post starting inside the metadata block", {{WoffField(kPost, 4), meta + 4}}, true},
+        {"post starting inside the private block", {{36, end}, {40, 48}, {WoffField(kPost, 4), end + 8}}, true},
+        {"private block after the metadata", {{36, end}, {40, 48}}, false},
         {"private block over the last byte of post", {{36, post + 31}, {40, 1}}, true},
         {"private block touching the metadata's end", {{36, end}, {40, 8}}, false},
         {"private block over the metadata", {{36, meta}, {40, 8}}, false},
