@@ -54,15 +54,19 @@ void AppendPercent(CString& address, unsigned byte)
 }
 
 // A plain file name as the relative address a browser resolves back to that very file: the
-// characters above are written as the percent-encoded bytes of their UTF-8 form; the rest,
-// spaces and characters beyond ASCII included, stays as the user named it, which browsers
-// resolve alike.
+// characters above are written as the percent-encoded bytes of their UTF-8 form, and so are
+// spaces at either end, which address parsing strips; the rest, spaces within the name and
+// characters beyond ASCII included, stays as the user named it, which browsers resolve alike.
 CString AddressOf(LPCWSTR name)
 {
+    const std::u16string_view whole(name ? name : u"");
+    const size_t first = whole.find_first_not_of(u' ');
+    const size_t last = whole.find_last_not_of(u' ');
     CString address;
-    for (const char16_t* p = name; p && *p; ++p) {
-        const char16_t c = *p;
-        if (!NeedsPercent(c)) {
+    for (size_t i = 0; i < whole.size(); ++i) {
+        const char16_t c = whole[i];
+        const bool edgeSpace = c == u' ' && (first == std::u16string_view::npos || i < first || i > last);
+        if (!NeedsPercent(c) && !edgeSpace) {
             address += c;
         } else if (c < 0x80) {
             AppendPercent(address, c);

@@ -49,13 +49,19 @@ void CheckBytes(const std::u16string& page, const std::string& bytes)
 }
 
 // A file name as the page must write it inside url("…"): what would end the string, leave the
-// style sheet or the XML, or give the address another meaning, as percent-encoded UTF-8.
+// style sheet or the XML, give the address another meaning, or be stripped from either end of
+// it, as percent-encoded UTF-8.
 std::u16string Address(const std::u16string& name)
 {
     static const std::u16string kMeaningful = u"\"#%&:<>?\\";
+    size_t lead = 0, trail = 0;
+    while (lead < name.size() && name[lead] == u' ') ++lead;
+    while (trail < name.size() - lead && name[name.size() - 1 - trail] == u' ') ++trail;
     std::u16string out;
-    for (const char16_t c : name) {
-        if (c >= 0x20 && !(c >= 0x7F && c < 0xA0) && kMeaningful.find(c) == std::u16string::npos) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i];
+        const bool edge = c == u' ' && (i < lead || i >= name.size() - trail);
+        if (c >= 0x20 && !edge && !(c >= 0x7F && c < 0xA0) && kMeaningful.find(c) == std::u16string::npos) {
             out += c;
             continue;
         }

@@ -508,6 +508,7 @@ def samplepage_seeds():
         "nul-in-name": page(0x07, "Sam\0ple.woff", *names[1:], "x\0y"),
         "given-but-empty": page(0x07, "Sample.woff", "", "", "", "z"),
         "format-in-sample": page(0x00, "Sample.woff", "", "", "", "format('eot')"),
+        "spaces-at-the-ends": page(0x07, " lead.woff", "trail .woff2 ", "  ", " a b.ttf ", " s "),
     }
 
 

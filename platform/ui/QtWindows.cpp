@@ -79,7 +79,7 @@ public:
         if (!m_widget) return;
         switch (aspect) {
         case Aspect::Text: ShowText(w); break;
-        case Aspect::Enabled: m_widget->setEnabled(w.enabled); break;
+        case Aspect::Enabled: ShowEnabled(w); break;
         case Aspect::Visible: m_widget->setVisible(w.visible); break;
         case Aspect::Check:
             if (auto* box = qobject_cast<QCheckBox*>(m_widget)) {
@@ -120,6 +120,20 @@ public:
     }
 
     QWidget* Widget() const { return m_widget; }
+
+    // The toolkit hands the focus of a control being disabled to the next one, which may be a
+    // push button that Return would then press. The dialog manager keeps it on the disabled
+    // control instead, where Return reaches the default button, and the control has it again
+    // once enabled, unless the user has put it elsewhere meanwhile.
+    void ShowEnabled(WindowHandle& w)
+    {
+        QWidget* window = m_widget->window();
+        WindowHandle* dialog = w.Dialog();
+        if (!w.enabled && window->focusWidget() == m_widget) window->setFocus(Qt::OtherFocusReason);
+        m_widget->setEnabled(w.enabled);
+        if (w.enabled && dialog && dialog->focus == &w && window->focusWidget() == window)
+            m_widget->setFocus(Qt::OtherFocusReason);
+    }
 
     void ShowText(const WindowHandle& w)
     {

@@ -193,6 +193,16 @@ TEST_F(SamplePageInBrowser, FontsNamedWithCharactersThatMeanSomethingInAnAddress
     ExpectTheFaceDrawsTheSample();
 }
 
+TEST_F(SamplePageInBrowser, FontsNamedWithSpacesAtEitherEndLoad)
+{
+    MakeWoff(" lead.woff");
+    testfonts::WriteFile(m_out.File("trail .ttf "), testfonts::ReadFile(kMonoFont));
+    WritePage(nullptr, u" lead.woff", u"trail .ttf ");
+    ExpectTheFaceDrawsTheSample();
+    std::filesystem::remove(m_out.File(" lead.woff"));
+    ExpectTheFaceDrawsTheSample();
+}
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -328,3 +328,34 @@ TEST_F(ScreenMainWindow, AUserConvertsAFontAndWatchesTheWOFF2Step)
     EXPECT_EQ(testfonts::Run("woff2_decompress " + testfonts::Quote(dir.File("Sample.woff2"))).exitCode, 0);
     EXPECT_EQ(testfonts::Run("ots-sanitize " + testfonts::Quote(dir.File("Sample.woff"))).exitCode, 0);
 }
+
+// The step disables "変換開始" under the mouse that started it: Return after the step still
+// starts a conversion, not the help, and "変換開始" is the default button again.
+TEST_F(ScreenMainWindow, ReturnAfterAStepStartedWithTheMouseStartsTheNextConversion)
+{
+    m_app.m_pszHelpFilePath = u"/nonexistent/fenwrap.CHM";
+    testfonts::TempDir dir;
+    const std::string font = dir.File("Sample.ttf");
+    testfonts::WriteFile(font, testfonts::ReadFile(testfonts::kSmallTrueType));
+    m_boxes.Answer(IDOK);
+    m_boxes.Answer(IDNO);
+    Run([&](QWidget* w) {
+        Fields(w)[0]->setFocus();
+        QTest::keyClicks(Fields(w)[0], QString::fromStdString(font));
+        QTest::mouseClick(FindButton(w, u"WOFF2を作成する(&W)"), Qt::LeftButton);
+        auto* start = static_cast<QPushButton*>(FindButton(w, u"変換開始"));
+        QTest::mouseClick(start, Qt::LeftButton);
+        EXPECT_FALSE(start->isEnabled());
+        EXPECT_FALSE(FindButton(w, u"ヘルプ(&H)")->hasFocus()) << "help took the focus of the disabled button";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+        while (m_boxes.Boxes().empty() && std::chrono::steady_clock::now() < deadline) QTest::qWait(20);
+        QTest::qWait(20);
+        EXPECT_TRUE(start->hasFocus());
+        EXPECT_TRUE(start->isDefault());
+        EXPECT_TRUE(w->grab().save(ScreenshotPath("woff2-step-done-by-mouse.png")));
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : w, Qt::Key_Return);
+    });
+    const std::string woff = dir.File("Sample.woff");
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{"正常に変換しました。", woff + " は既に存在します。\n上書きしますか?"}));
+}
