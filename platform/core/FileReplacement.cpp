@@ -14,6 +14,10 @@
 
 namespace {
 
+// Content of ours must not run with another's rights, nor with ours when another may have
+// chosen the file.
+constexpr mode_t kSetIdBits = S_ISUID | S_ISGID;
+
 std::string RandomSuffix()
 {
     unsigned char bytes[8] = {};
@@ -32,34 +36,33 @@ std::string RandomSuffix()
 
 std::string TemporaryName() { return ".fenwrap-" + RandomSuffix(); }
 
-bool NamesNoFile(const std::string& name) { return name.empty() || name == "." || name == ".."; }
+bool NamesNoFile(const std::string& name) { return name == "." || name == ".."; }
 
-// Opens the folder of path (relative to base unless absolute) and gives the last name in it.
-// A path that ends in a folder rather than a name is no file to replace.
-int OpenFolderOf(int base, const std::string& path, int& folder, std::string& name)
+// Adds the names of path to the names still to walk, kept with the next one last. A path that
+// ends in "/" names a folder, as it would with a "." after it.
+void PushNames(std::vector<std::string>& pending, const std::string& path)
 {
-    const size_t slash = path.rfind('/');
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (NamesNoFile(name)) {
-        struct stat st {};
-        if (::fstatat(base, path.c_str(), &st, 0) != 0) return errno;
-        return S_ISDIR(st.st_mode) ? EISDIR : ENOTDIR;
+    if (!path.empty() && path.back() == '/') pending.push_back(".");
+    for (size_t end = path.size(); end > 0;) {
+        const size_t slash = path.rfind('/', end - 1);
+        const size_t start = slash == std::string::npos ? 0 : slash + 1;
+        if (end > start) pending.push_back(path.substr(start, end - start));
+        if (slash == std::string::npos) break;
+        end = slash;
     }
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    folder = ::openat(base, dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return folder < 0 ? errno : 0;
 }
 
-// The kernel's rule for links in shared folders (fs.protected_symlinks), kept whatever the
-// machine's setting: a link in a sticky, world-writable folder is followed only when it is
-// ours or its owner owns the folder. Anyone may plant a link there; only its owner may
-// remove it, so following it would let them choose which of our files a save replaces.
-bool MayFollow(int folder, const struct stat& link)
+// The kernel's rules for shared folders (fs.protected_symlinks and fs.protected_regular), kept
+// whatever the machine's setting: in a sticky, world-writable folder, a link is followed and an
+// existing file replaced only when it is ours or its owner owns the folder. Anyone may plant an
+// entry there that only they can remove, so using it would let them choose which of our files
+// a save replaces, or keep a hand on what we write.
+bool MayUse(int folder, const struct stat& entry)
 {
     struct stat dir {};
     if (::fstat(folder, &dir) != 0) return false;
     if (!(dir.st_mode & S_ISVTX) || !(dir.st_mode & S_IWOTH)) return true;
-    return link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
+    return entry.st_uid == ::geteuid() || entry.st_uid == dir.st_uid;
 }
 
 int ReadLink(int folder, const std::string& name, std::string& target)
@@ -127,6 +130,7 @@ int FileReplacement::Begin(const std::string& path, mode_t newFileMode)
         if (S_ISDIR(st.st_mode)) err = EISDIR;
         // A pipe or a device is no file a save may replace.
         else if (!S_ISREG(st.st_mode)) err = EACCES;
+        else if (!MayUse(m_folderFd, st)) err = EACCES;
         // The old file must be one we may write, as writing it in place would require.
         else if (::faccessat(m_folderFd, m_name.c_str(), W_OK, 0) != 0) err = errno;
     }
@@ -139,40 +143,60 @@ int FileReplacement::Begin(const std::string& path, mode_t newFileMode)
         return err;
     }
     if (m_existed && m_targetFd < 0) {
-        // The owner first: changing it clears the set-id bits that the mode then restores.
+        // The owner first: changing it clears the set-id bits, which new content never gets.
         if (::fchown(m_fd, st.st_uid, st.st_gid) != 0) (void)::fchown(m_fd, static_cast<uid_t>(-1), st.st_gid);
-        ::fchmod(m_fd, st.st_mode & 07777);
+        ::fchmod(m_fd, st.st_mode & 07777 & ~kSetIdBits);
     }
     return 0;
 }
 
-// The file a path finally names, as its folder and its name there: symbolic links are
-// followed (where we may), also one whose target does not exist yet (the new file is made
-// there, as a shell's redirection would). st is what the final name holds, when exists.
+// Walks path one name at a time, each relative to the folder reached so far, and follows every
+// symbolic link met itself, in the folder part as at the end, so that each passes MayUse().
+// Ends holding the final name's folder and that name; st is what the name holds, when exists.
+// A link whose target does not exist yet leads to that target (the new file is made there, as
+// a shell's redirection would).
 int FileReplacement::ResolveTarget(const std::string& path, struct stat& st, bool& exists)
 {
-    if (const int err = OpenFolderOf(AT_FDCWD, path, m_folderFd, m_name)) return err;
-    for (int links = 0;; ++links) {
-        exists = ::fstatat(m_folderFd, m_name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-        if (!exists) return errno == ENOENT ? 0 : errno;
-        if (!S_ISLNK(st.st_mode)) return 0;
-        if (links == kMaxLinks) return ELOOP;
-        if (const int err = FollowLink(st)) return err;
+    std::vector<std::string> pending;  // the names still to walk, the next one last
+    auto startAt = [&](const std::string& from) {
+        if (from[0] == '/' || m_folderFd < 0) {
+            if (m_folderFd >= 0) ::close(m_folderFd);
+            m_folderFd = ::open(from[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        }
+        PushNames(pending, from);
+        return m_folderFd < 0 ? errno : 0;
+    };
+    if (const int err = startAt(path)) return err;
+    for (int links = 0; !pending.empty();) {
+        const std::string name = std::move(pending.back());
+        pending.pop_back();
+        if (pending.empty() && !NamesNoFile(name)) {
+            exists = ::fstatat(m_folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            if (!exists && errno != ENOENT) return errno;
+            if (!exists || !S_ISLNK(st.st_mode)) {
+                m_name = name;
+                return 0;
+            }
+        } else {
+            const int next = ::openat(m_folderFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (next >= 0) {
+                ::close(m_folderFd);
+                m_folderFd = next;
+                continue;
+            }
+            // A link is refused here as no folder, and then followed below.
+            if (errno != ENOTDIR) return errno;
+            if (::fstatat(m_folderFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+            if (!S_ISLNK(st.st_mode)) return ENOTDIR;
+        }
+        if (++links > kMaxLinks) return ELOOP;
+        if (!MayUse(m_folderFd, st)) return EACCES;
+        std::string target;
+        if (const int err = ReadLink(m_folderFd, name, target)) return err;
+        // A relative target is relative to the link's own folder, where the walk stands.
+        if (const int err = startAt(target)) return err;
     }
-}
-
-// Moves from the link at m_name to the folder and name it points to.
-int FileReplacement::FollowLink(const struct stat& link)
-{
-    if (!MayFollow(m_folderFd, link)) return EACCES;
-    std::string target;
-    if (const int err = ReadLink(m_folderFd, m_name, target)) return err;
-    int folder = -1;
-    // A relative target is relative to the link's own folder.
-    const int err = OpenFolderOf(m_folderFd, target, folder, m_name);
-    ::close(m_folderFd);
-    m_folderFd = folder;
-    return err;
+    return EISDIR;  // the path ends in a folder
 }
 
 int FileReplacement::BeginInFolder(mode_t mode)
@@ -199,7 +223,7 @@ int FileReplacement::BeginInPlace()
     m_targetFd = ::openat(m_folderFd, m_name.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (m_targetFd < 0) return errno;
     struct stat st {};
-    if (::fstat(m_targetFd, &st) != 0 || !S_ISREG(st.st_mode)) return EACCES;
+    if (::fstat(m_targetFd, &st) != 0 || !S_ISREG(st.st_mode) || !MayUse(m_folderFd, st)) return EACCES;
     std::string folder = "/tmp";
     if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') folder = tmp;
     m_fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -258,6 +282,10 @@ int FileReplacement::CommitInPlace()
     if (size > 0 && ::fallocate(m_targetFd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
         errno != ENOSYS)
         return errno;
+    // Where we may not change the mode (the file is not ours), the kernel clears these bits
+    // itself on our first write.
+    if (::fstat(m_targetFd, &st) == 0 && (st.st_mode & kSetIdBits))
+        (void)::fchmod(m_targetFd, st.st_mode & 07777 & ~kSetIdBits);
     std::vector<char> buffer(1 << 16);
     for (off_t done = 0; done < size;) {
         const ssize_t n = ::pread(m_fd, buffer.data(), buffer.size(), done);

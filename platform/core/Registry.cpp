@@ -89,11 +89,25 @@ std::string StoreFolder()
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
-// The file system stamps changes from the coarse clock: a file changed at or after now may
-// change again within the same tick without its stamp moving.
-bool ChangedSince(const struct stat& st, const timespec& now)
+long long Nanoseconds(const timespec& t) { return static_cast<long long>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+// The step of the file system's stamps, as far as one of them shows it: the largest power of
+// ten nanoseconds its fraction is a multiple of. Whole seconds may come from a file system that
+// keeps no finer, or, as FAT does for some stamps, only every other second.
+long long StampStep(const timespec& t)
 {
-    return st.st_ctim.tv_sec > now.tv_sec || (st.st_ctim.tv_sec == now.tv_sec && st.st_ctim.tv_nsec >= now.tv_nsec);
+    if (t.tv_nsec == 0) return 2'000'000'000;
+    long long step = 1;
+    while (t.tv_nsec % (step * 10) == 0) step *= 10;
+    return step;
+}
+
+// Whether the file may change again without its change stamp moving. The file system stamps a
+// change from the coarse clock, cut to its own step: a change at or after now may get the stamp
+// the file has unless that stamp is a whole step older than now.
+bool MayChangeUnseen(const struct stat& st, const timespec& now)
+{
+    return Nanoseconds(st.st_ctim) + StampStep(st.st_ctim) > Nanoseconds(now);
 }
 
 timespec CoarseNow()
@@ -103,11 +117,11 @@ timespec CoarseNow()
     return now;
 }
 
-// The store as last read or written by this process, kept while its file is unchanged, so
-// that the program's start and exit, which read and write its options one by one, do not
-// read the whole file again for each. The file is held open: its inode cannot be reused for
-// another file while kept, so the same inode with the same size and stamps is the same
-// content, unless someone rewrote it in place within one tick of our own write.
+// The store as last read by this process, kept while its file is unchanged, so that the
+// program's start, which reads its options one by one, does not read the whole file again for
+// each. The file is held open: its inode cannot be reused for another file while kept, so the
+// same inode with the same size and stamps is the same content, provided the stamps were
+// older than the file system's step when it was read (MayChangeUnseen).
 class StoreCache {
 public:
     ~StoreCache() { Forget(); }
@@ -196,18 +210,25 @@ StorePtr ReadStore(const std::string& path, int fd, const struct stat& st, const
     bool tooLarge = false;
     if (!ReadText(fd, text, tooLarge)) return StoreIn(tooLarge ? LoadState::Damaged : LoadState::Unreadable);
     StorePtr store = Parsed(text);
-    if (!ChangedSince(st, before)) g_cache.Keep(path, ::dup(fd), st, store);
+    if (!MayChangeUnseen(st, before)) g_cache.Keep(path, ::fcntl(fd, F_DUPFD_CLOEXEC, 0), st, store);
     return store;
 }
 
 // The store as it stands. Whatever is at the path is looked at before it is opened, and opened
-// without blocking, so a pipe or a device there never holds the program up.
+// without blocking, so a pipe or a device there never holds the program up. A store of another
+// user's is neither read nor replaced: whoever could put it there could change it at any time.
 StorePtr Load()
 {
     const std::string path = RegistryStorePath();
     if (path.empty()) return StoreIn(LoadState::Missing);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return StoreIn(StateOfOpenError(errno));
+    if (::stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        // A link to nothing is no store: set aside as itself, not followed to make the file it names.
+        if (err == ENOENT && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            return StoreIn(LoadState::Damaged);
+        return StoreIn(StateOfOpenError(err));
+    }
     if (!S_ISREG(st.st_mode)) return StoreIn(StateOfOther(st));
     const timespec before = CoarseNow();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -217,6 +238,8 @@ StorePtr Load()
         store = StoreIn(LoadState::Unreadable);
     else if (!S_ISREG(st.st_mode))
         store = StoreIn(StateOfOther(st));
+    else if (st.st_uid != ::geteuid())
+        store = StoreIn(LoadState::Unreadable);
     else if (!(store = g_cache.Find(path, st)))
         store = ReadStore(path, fd, st, before);
     ::close(fd);
@@ -276,23 +299,6 @@ bool MoveDamagedAside(const std::string& path)
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
-// Keeps the store just written as what the file now holds. Written in place, the file is one
-// another copy may rewrite in place within the same tick, so it is kept only when its stamp
-// is older than that.
-void KeepWritten(const std::string& path, const Store& store, bool inPlace, const timespec& before)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return g_cache.Forget();
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || (inPlace && ChangedSince(st, before))) {
-        ::close(fd);
-        return g_cache.Forget();
-    }
-    auto kept = std::make_shared<Store>(store);
-    kept->state = LoadState::Good;
-    g_cache.Keep(path, fd, st, std::move(kept));
-}
-
 // Replaces the store file with store's content. A file we could not read is never replaced,
 // and one we could not understand is kept beside the new one, so no settings are destroyed
 // by a change made without knowing them.
@@ -302,23 +308,22 @@ LSTATUS Save(const Store& store)
     const std::string path = RegistryStorePath();
     if (path.empty()) return ERROR_ACCESS_DENIED;
     if (!MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
+    // What is written is not kept: its stamps are too new to show whether another copy has
+    // since rewritten it in place, and the next read keeps it once they are old enough.
     g_cache.Forget();
     if (store.state == LoadState::Damaged && !MoveDamagedAside(path)) return ERROR_ACCESS_DENIED;
-    const timespec before = CoarseNow();
     FileReplacement replacement;
     if (replacement.Begin(path, 0600) != 0) return ERROR_ACCESS_DENIED;
     if (!WriteAll(replacement.Descriptor(), SerializeRegistryText(store.keys))) return ERROR_WRITE_FAULT;
-    const bool inPlace = replacement.InPlace();
-    if (replacement.Commit() != 0) return ERROR_WRITE_FAULT;
-    KeepWritten(path, store, inPlace, before);
-    return ERROR_SUCCESS;
+    return replacement.Commit() == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
 }
 
 // Holds the store's folder locked against the other running copies of the program: shared
 // while reading, exclusive for a change's whole read, modify and write, so that no copy
 // writes back a store without another's change. The folder is locked rather than the store,
 // which each change replaces. A copy that holds the lock for too long (stopped, not dead:
-// the dead release it) is not waited for beyond kLockWaitMs.
+// the dead release it) is not waited for beyond kLockWaitMs. A folder of another user's (one
+// made first in a shared place) is no place for our settings, nor its lock one to wait on.
 class StoreLock {
 public:
     explicit StoreLock(bool exclusive)
@@ -327,6 +332,11 @@ public:
         if (folder.empty()) return;
         m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_fd < 0) return;
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || st.st_uid != ::geteuid()) {
+            m_foreign = true;
+            return;
+        }
         for (int waited = 0; waited < kLockWaitMs; waited += 5) {
             if (::flock(m_fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0 || errno != EWOULDBLOCK) return;
             ::usleep(5000);
@@ -338,9 +348,11 @@ public:
     }
     StoreLock(const StoreLock&) = delete;
     StoreLock& operator=(const StoreLock&) = delete;
+    bool Foreign() const { return m_foreign; }
 
 private:
     int m_fd = -1;
+    bool m_foreign = false;
 };
 
 // One change of the store as a locked read, modify and write. edit returns false when it
@@ -350,6 +362,7 @@ template <class Edit> LSTATUS Change(Edit&& edit)
     const std::string path = RegistryStorePath();
     if (path.empty() || !MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
     StoreLock lock(true);
+    if (lock.Foreign()) return ERROR_ACCESS_DENIED;
     Store store = *Load();
     if (!edit(store)) return ERROR_SUCCESS;
     return Save(store);
@@ -359,7 +372,7 @@ template <class Edit> LSTATUS Change(Edit&& edit)
 StorePtr LoadShared()
 {
     StoreLock lock(false);
-    return Load();
+    return lock.Foreign() ? StoreIn(LoadState::Unreadable) : Load();
 }
 
 // Splits a sub-key path into a clean one; empty components (doubled, leading or trailing

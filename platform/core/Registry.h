@@ -1,11 +1,14 @@
 // The per-user registry as the program uses it: keys under HKEY_CURRENT_USER holding named
 // values, each with its type and raw bytes. On Linux the whole store is one file in the user's
 // XDG config folder (its format in RegistryText.h), looked at by every call but read again only
-// when it has changed, and replaced whole (FileReplacement.h) by every change, so a crash never
-// leaves it half written. A store that is damaged, or is no regular file, is moved aside (a
-// link as the link itself) before a fresh one is written in its place. Each change is a read, modify and write
-// under a lock that the running copies of the program share, so two copies see each other's
-// changes and lose none of them: the last to write a value wins for that value alone.
+// when it has changed or is too new for its stamps to show a change, and replaced whole
+// (FileReplacement.h) by every change, so a crash never leaves it half written. A store that is
+// damaged, or is no regular file (a link to nothing included), is moved aside (a link as the
+// link itself) before a fresh one is written in its place. A store folder or store file another
+// user owns is neither read nor written: the settings are then as if unreadable. Each change is
+// a read, modify and write under a lock that the running copies of the program share, so two
+// copies see each other's changes and lose none of them: the last to write a value wins for
+// that value alone.
 #pragma once
 
 #include "CodePage.h"

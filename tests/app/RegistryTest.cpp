@@ -482,12 +482,17 @@ TEST_F(StoreFileTest, OptionsAreReadOneByOneWithoutReadingTheFileForEach)
             EXPECT_TRUE(Query(name, type, data));
         }
     };
-    // What this process wrote last is what it knows; a store written by another is read once.
+    // A store just written, by this process or another, is read once more when it is older
+    // than the file system's clock tick, so that it cannot change unseen, and then kept.
+    ::usleep(50000);
+    EXPECT_EQ(ReadsOfFile(StoreFile(), readAll), 1);
     EXPECT_EQ(ReadsOfFile(StoreFile(), readAll), 0);
     const std::string text = StoreText();
     WriteStore(text + "h\t4\t08000000\n");
-    ::usleep(50000);  // older than the file system's clock tick, so it cannot change unseen
+    ::usleep(50000);
     EXPECT_EQ(ReadsOfFile(StoreFile(), readAll), 1);
+    // Kept open, the store is no descriptor for a program started meanwhile (the help viewer).
+    EXPECT_EQ(testfonts::Run("ls -l /proc/self/fd/").output.find("/fenwrap/registry"), std::string::npos);
 
     // Changes made by others are seen: a rewrite in place, and another copy's change.
     WriteStore(text + "h\t4\t09000000\n");
@@ -508,4 +513,98 @@ TEST_F(StoreFileTest, OptionsAreReadOneByOneWithoutReadingTheFileForEach)
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(Query(u"h", type, data));
     EXPECT_EQ(data, Bytes({10, 0, 0, 0}));
+}
+
+namespace {
+
+// A small file system whose stamps keep whole seconds only (ext2 with small inodes), mounted
+// while the object lives; Path() is empty when none can be had (not root, no loop device).
+struct WholeSecondFileSystem {
+    WholeSecondFileSystem()
+    {
+        const std::string image = testfonts::Quote(dir.File("fs.img")), mount = dir.File("fs");
+        if (::geteuid() == 0 && ::chmod(dir.Path().c_str(), 0755) == 0 && ::mkdir(mount.c_str(), 0755) == 0 &&
+            testfonts::Run("truncate -s 8M " + image + " && mke2fs -q -t ext2 -I 128 -F " + image +
+                           " && mount -o loop " + image + " " + testfonts::Quote(mount)).exitCode == 0)
+            path = mount;
+    }
+    ~WholeSecondFileSystem()
+    {
+        if (!path.empty()) testfonts::Run("umount -l " + testfonts::Quote(path));  // the store may still be held open
+    }
+    testfonts::TempDir dir;
+    std::string path;
+};
+
+constexpr uid_t kNobody = 65534;
+
+} // namespace
+
+// Copies of the program writing a store in place (its folder closed to them) where many writes
+// share one stamp: no copy may take the store it knows for the one another copy just wrote.
+TEST_F(StoreFileTest, CopiesWritingInPlaceOnWholeSecondStampsLoseNothing)
+{
+    WholeSecondFileSystem fs;
+    if (fs.path.empty()) GTEST_SKIP() << "needs root and a loop device";
+    ::setenv("XDG_CONFIG_HOME", fs.path.c_str(), 1);
+    const std::string folder = fs.path + "/fenwrap", store = folder + "/registry";
+    const std::string empty = "Fenwrap registry 1\n[SOFTWARE\\Test\\App\\Settings]\n";
+    ::mkdir(folder.c_str(), 0700);
+    testfonts::WriteFile(store, testfonts::Bytes(empty.begin(), empty.end()));
+    ASSERT_EQ(::chown(store.c_str(), kNobody, kNobody) | ::chown(folder.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0500), 0);
+    constexpr int kCopies = 4, kWrites = 100;
+    std::vector<pid_t> copies;
+    for (int copy = 0; copy < kCopies; ++copy) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::alarm(60);
+            if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(1);
+            const std::u16string name = u"c" + CString::FromUtf8(std::to_string(copy)).Str();
+            HKEY key = nullptr;
+            int failures = RegOpenKeyExW(HKEY_CURRENT_USER, kPath, 0, KEY_WRITE, &key) != 0;
+            for (DWORD i = 1; i <= kWrites; ++i) {
+                failures += RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4) != 0;
+                ::usleep(2000);  // lets the others have the lock between writes, as copies ending apart do
+            }
+            ::_exit(failures ? 2 : 0);
+        }
+        copies.push_back(pid);
+    }
+    for (pid_t pid : copies) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    const std::string text = Read(store);
+    for (int copy = 0; copy < kCopies; ++copy)
+        EXPECT_NE(text.find("c" + std::to_string(copy) + "\t4\t64000000\n"), std::string::npos) << text;
+}
+
+// XDG_CONFIG_HOME in a shared sticky folder where another user made the store's folder first,
+// then a store of theirs in a folder of ours, then a link to nothing: no value of theirs is read,
+// nothing of theirs written, and the link does not make the file it names.
+TEST_F(StoreFileTest, AStoreFolderOrFileOfAnotherUserIsNeverUsed)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    ::chmod(m_dir->Path().c_str(), 01777);
+    SetOne(u"v", 1);
+    const std::string folder = m_dir->Path() + "/fenwrap", theirs = StoreText();
+    ASSERT_EQ(::chown(StoreFile().c_str(), kNobody, kNobody) | ::chown(folder.c_str(), kNobody, kNobody), 0);
+    for (uid_t folderOwner : {kNobody, uid_t(0)}) {
+        ASSERT_EQ(::chown(folder.c_str(), folderOwner, folderOwner), 0);
+        DWORD type = 0;
+        std::vector<BYTE> data;
+        EXPECT_FALSE(Query(u"v", type, data));
+        HKEY key = nullptr;
+        EXPECT_NE(RegCreateKeyExW(HKEY_CURRENT_USER, u"New", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+        EXPECT_EQ(StoreText(), theirs);
+        EXPECT_EQ(Listing(), "registry\n");
+    }
+    std::filesystem::remove(StoreFile());
+    ASSERT_EQ(::symlink(m_dir->File("named").c_str(), StoreFile().c_str()), 0);
+    SetOne(u"w", 1);
+    EXPECT_FALSE(std::filesystem::exists(m_dir->File("named")));
+    EXPECT_TRUE(IsLink(StoreFile() + ".damaged"));
+    EXPECT_FALSE(IsLink(StoreFile()));
 }

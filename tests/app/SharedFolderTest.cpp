@@ -1,7 +1,8 @@
 // Conversions into a shared sticky folder (as /tmp is) where another user has planted links
 // under the names of the outputs, pointing at files of the converting user's that the planter
-// cannot even read. Every output is refused with the open failure and its cause, and none of
-// the linked files changes. Runs as root, with the links planted by nobody.
+// cannot even read, or files of their own that they could change after we wrote them. Every
+// output is refused with the open failure and its cause, and none of the planted or linked
+// files changes. Runs as root, with the links and files planted by nobody.
 #include "ConversionFixture.h"
 
 #include <filesystem>
@@ -134,4 +135,25 @@ TEST_F(SharedFolder, DecodedFontsMembersAndSavedMetadataRefuseThePlantedLink)
     EXPECT_EQ(LastBox(), OpenFailure("Sample.ttf"));
     EXPECT_FALSE(testfonts::Exists(Shared("Sample.html")));
     ExpectNoneOfMineChanged();
+}
+
+TEST_F(SharedFolder, FilesAnotherUserMadeUnderTheOutputNamesAreRefused)
+{
+    testfonts::WriteFile(Shared("S.ttf"), testfonts::ReadFile(testfonts::kSmallTrueType));
+    // A set-user-ID WOFF that would pass the bit on to ours, a page they could append to.
+    for (const char* name : {"S.woff", "S.html"}) {
+        const std::string path = Quote(Shared(name));
+        const auto run =
+            testfonts::Run("runuser -u nobody -- sh -c \"echo x > " + path + " && chmod 4777 " + path + "\"");
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+    }
+    Run(Shared("S.ttf"), {.page = true});
+    EXPECT_EQ(LastBox(), OpenFailure("S.woff"));
+    EXPECT_EQ(testfonts::ReadFile(Shared("S.woff")), (Bytes{'x', '\n'}));
+    // With their WOFF gone, ours is made and the run stops at their page.
+    std::filesystem::remove(Shared("S.woff"));
+    Run(Shared("S.ttf"), {.page = true});
+    EXPECT_EQ(LastBox(), OpenFailure("S.html"));
+    EXPECT_EQ(testfonts::ReadFile(Shared("S.html")), (Bytes{'x', '\n'}));
+    EXPECT_TRUE(OtsAccepts(Shared("S.woff")));
 }

@@ -6,8 +6,11 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -69,6 +72,16 @@ mode_t ModeOf(const std::string& path)
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
+}
+// The error a save of path meets before anything is written; 0 when it was saved.
+int SaveError(const std::string& path)
+{
+    CFileException error;
+    CFile f;
+    if (!f.Open(P(path), CFile::modeCreate | CFile::modeWrite, &error)) return static_cast<int>(error.m_lOsError);
+    f.Write("ours", 4);
+    f.Close();
+    return 0;
 }
 
 } // namespace
@@ -298,6 +311,71 @@ TEST(File, AnotherUsersLinkInAStickyFolderIsNotFollowed)
     ASSERT_EQ(plant(secret, theirs + "/b.eot"), 0);
     Save(theirs + "/b.eot", "not sticky");
     EXPECT_EQ(Text(secret), "not sticky");
+}
+
+// Another user makes files in a shared sticky folder under names we are about to save, to keep
+// a hand on what we write there: refused, as the kernel's protected_regular rule would (it is
+// off here, and stops only creating opens, which a save by rename is not). Elsewhere an existing
+// file is replaced, but no set-ID bit is kept, since it would let our content run with rights.
+TEST(File, AnotherUsersFileInAStickyFolderIsRefusedAndNoSetIdBitIsKept)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir shared, mine;
+    ::chmod(shared.Path().c_str(), 01777);
+    ASSERT_EQ(InChild([&] {
+        testfonts::WriteFile(shared.File("S.woff"), {'t'});
+        return ::chmod(shared.File("S.woff").c_str(), 06777);
+    }, true), 0);
+    ASSERT_EQ(::symlink(shared.File("S.woff").c_str(), mine.File("link.woff").c_str()), 0);
+    EXPECT_EQ(SaveError(shared.File("S.woff")), EACCES);
+    EXPECT_EQ(SaveError(mine.File("link.woff")), EACCES);
+    EXPECT_EQ(Text(shared.File("S.woff")), "t");
+    ::chmod(shared.Path().c_str(), 0777);  // no longer sticky: replaced, its owner kept
+    EXPECT_EQ(SaveError(shared.File("S.woff")), 0);
+    EXPECT_EQ(ModeOf(shared.File("S.woff")), 0777u);
+    struct stat st {};
+    EXPECT_TRUE(::stat(shared.File("S.woff").c_str(), &st) == 0 && st.st_uid == kNobody);
+    // Copied in place where the folder takes nothing new, not even from root, whose writes
+    // keep such bits.
+    testfonts::WriteFile(mine.File("in-place.woff"), {'o'});
+    ::chmod(mine.File("in-place.woff").c_str(), 06755);
+    const int folder = ::open(mine.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int flags = 0;
+    const bool known = ::ioctl(folder, FS_IOC_GETFLAGS, &flags) == 0;
+    int frozen = flags | FS_IMMUTABLE_FL;
+    if (!known || ::ioctl(folder, FS_IOC_SETFLAGS, &frozen) != 0) {
+        ::close(folder);
+        GTEST_SKIP() << "the file system has no immutable folders";
+    }
+    EXPECT_EQ(SaveError(mine.File("in-place.woff")), 0);
+    ::ioctl(folder, FS_IOC_SETFLAGS, &flags);
+    ::close(folder);
+    EXPECT_EQ(Text(mine.File("in-place.woff")), "ours");
+    EXPECT_EQ(ModeOf(mine.File("in-place.woff")), 0755u);
+}
+
+// Root's link shared/R.woff -> sub/R.woff, where shared/sub is another user's link to a folder
+// of ours: each link on the way is held to the rule, not only the last.
+TEST(File, EveryLinkOnTheWayIsHeldToTheRule)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir shared, mine;
+    ::chmod(shared.Path().c_str(), 01777);
+    testfonts::WriteFile(mine.File("R.woff"), {'m'});
+    ASSERT_EQ(InChild([&] { return ::symlink(mine.Path().c_str(), shared.File("sub").c_str()); }, true), 0);
+    ASSERT_EQ(::symlink("sub/R.woff", shared.File("R.woff").c_str()), 0);
+    ASSERT_EQ(::symlink((shared.Path() + "/./sub").c_str(), mine.File("chain").c_str()), 0);
+    for (const std::string& path : {shared.File("R.woff"), shared.File("sub/../sub/R.woff"), mine.File("chain/R.woff")})
+        EXPECT_EQ(SaveError(path), EACCES) << path;
+    EXPECT_EQ(Text(mine.File("R.woff")), "m");
+    // Our own links on the way are followed, and relative paths, "." and ".." walk as usual.
+    ASSERT_EQ(::symlink((mine.Path() + "/").c_str(), shared.File("own").c_str()), 0);
+    const std::string back = "../" + shared.Path().substr(shared.Path().rfind('/') + 1) + "/own.woff";
+    EXPECT_EQ(InChild([&] { return ::chdir(shared.Path().c_str()) || SaveError("./own//R.woff") || SaveError(back); }),
+              0);
+    EXPECT_EQ(Text(mine.File("R.woff")), "ours");
+    EXPECT_EQ(Text(shared.File("own.woff")), "ours");
+    EXPECT_EQ(SaveError(shared.File("own/R.woff/")), ENOTDIR);
 }
 
 // A save of a file that did not exist links the finished content straight to its name, so a
