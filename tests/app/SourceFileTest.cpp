@@ -1,9 +1,13 @@
 // The source file of a run. Put aside, with another font or a FIFO at its path, while the run
-// waits for the user (a question, the font picker), it is still what the EOT is made of, and
-// the FIFO is never opened. And an output replaced without a question never names it.
+// waits for the user (a question, the font picker, the metadata viewer), it is still what the
+// EOT, the WOFF2 and a decoded font are made of, and the FIFO is never opened. And an output
+// replaced without a question never names it.
 #include "ConversionFixture.h"
 
+#include <woff2/encode.h>
+
 #include <atomic>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -144,6 +148,67 @@ TEST_F(SourceSwap, TheWoff2IsMadeOfTheFileTheRunOpened)
     }
 }
 
+namespace {
+
+// The font as the woff2 library encodes it, with metadata, so that the viewer is shown.
+Bytes Woff2WithMetadata(const char* font, const std::string& metaData)
+{
+    const Bytes bytes = testfonts::ReadFile(font);
+    size_t length = woff2::MaxWOFF2CompressedSize(bytes.data(), bytes.size(), metaData);
+    Bytes out(length);
+    woff2::WOFF2Params params;
+    params.extended_metadata = metaData;
+    EXPECT_TRUE(woff2::ConvertTTFToWOFF2(bytes.data(), bytes.size(), out.data(), &length, params));
+    out.resize(length);
+    return out;
+}
+
+} // namespace
+
+// Decoding reads the WOFF2 once, after the viewer and the replace question; it too gets the
+// file the run checked: neither another WOFF2 nor a huge file put at its path is read.
+TEST_F(SourceSwap, TheWoff2IsDecodedFromTheFileTheRunOpened)
+{
+    const std::string meta = "<?xml version=\"1.0\"?>\n<metadata version=\"1.0\"/>\n";
+    const std::string reference = File("Reference.woff2");
+    testfonts::WriteFile(reference, Woff2WithMetadata(testfonts::kSmallTrueType, meta));
+    ASSERT_EQ(testfonts::Run("woff2_decompress " + testfonts::Quote(reference)).exitCode, 0);
+    const Bytes expected = testfonts::ReadFile(File("Reference.ttf"));
+    const Bytes other = Woff2WithMetadata(testfonts::kLiberation, meta);
+    int run = 0;
+    for (const bool inViewer : {false, true}) {
+        for (const bool huge : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "in the viewer " << inViewer << ", huge " << huge);
+            const std::string stem = File("Run" + std::to_string(++run));
+            const std::string source = stem + ".woff2";
+            testfonts::WriteFile(source, testfonts::ReadFile(reference));
+            const auto swap = [source, huge, &other] {
+                ASSERT_EQ(::rename(source.c_str(), (source + ".aside").c_str()), 0);
+                testfonts::WriteFile(source, huge ? Bytes{} : other);
+                // Sparse: 2 GiB that cost nothing until someone reads them.
+                if (huge) std::filesystem::resize_file(source, std::uintmax_t(2) << 30);
+            };
+            std::vector<std::string> boxes;
+            if (inViewer) {
+                AnswerDuringRun([swap](CDialog& d) {
+                    swap();
+                    return PressButton(d, IDOK);
+                });
+            } else {
+                testfonts::WriteFile(stem + ".ttf", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".ttf は既に存在します。\n上書きしますか?");
+                m_swap = swap;
+            }
+            boxes.push_back(kDone);
+            m_boxes.Clear();
+            Convert(source);
+            EXPECT_EQ(m_boxes.Texts(), boxes);
+            EXPECT_TRUE(testfonts::ReadFile(stem + ".ttf") == expected);
+            std::filesystem::remove(source);
+        }
+    }
+}
+
 class SourceName : public ConversionTest {};
 
 // An EOT that will not be made replaces nothing, so it cannot replace the source either.
@@ -163,3 +228,4 @@ TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File("Page.html") +
                                                         " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
 }
+
