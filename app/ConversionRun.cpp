@@ -118,6 +118,16 @@ BOOL MakeEOT(ConversionRequest& request, const EncodingRun& run, const CWOFF& fo
     return MakeEOTByT2embed(CString::FromUtf8(source.GetPath()), run.strEOTPath, index);
 }
 
+// TRUE (reported) when output names the source file itself, which writing it would destroy.
+BOOL IsTheSource(const CString& output, const ConversionRequest& request)
+{
+    if (!AfxComparePath(output, request.strSrcPath)) return FALSE;
+    CString text;
+    text.Format(kMsgOutputIsSource, static_cast<LPCTSTR>(output));
+    AfxMessageBox(text);
+    return TRUE;
+}
+
 } // namespace
 
 void CFenwrapDlg::OnBnClickedOk()
@@ -245,14 +255,8 @@ BOOL CFenwrapDlg::SettleEncodingOptions(const ConversionRequest& request, Encodi
     const CString pagePath = request.strOutBase + u".html";
     const BOOL makesEOT = run.bEOT && !request.woff->m_bCFF;
     const CString* replaced[] = {makesEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
-    for (const CString* output : replaced) {
-        if (output && AfxComparePath(*output, request.strSrcPath)) {
-            CString text;
-            text.Format(kMsgOutputIsSource, static_cast<LPCTSTR>(*output));
-            AfxMessageBox(text);
-            return FALSE;
-        }
-    }
+    for (const CString* output : replaced)
+        if (output && IsTheSource(*output, request)) return FALSE;
     return TRUE;
 }
 
@@ -288,7 +292,8 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
 
     const CString memberExt = woff.m_bCFF ? u".otf" : (woff.m_bTrueType ? u".ttf" : u"");
     const CString memberPath = request.strOutBase + memberExt;
-    if (!AskToReplace(memberPath, kAskReplaceMember)) return FALSE;
+    // A collection named as a font file would have its member written over it.
+    if (IsTheSource(memberPath, request) || !AskToReplace(memberPath, kAskReplaceMember)) return FALSE;
 
     CMemFile memory(kMemFileGrowth);
     if (!woff.ExtractFont(&memory)) return FALSE;

@@ -1,7 +1,7 @@
 // The source file of a run. Put aside, with another font or a FIFO at its path, while the run
 // waits for the user (a question, the font picker, the metadata viewer), it is still what the
 // EOT, the WOFF2 and a decoded font are made of, and the FIFO is never opened. And an output
-// replaced without a question never names it.
+// replaced without a question, or a collection's member file, never names it.
 #include "ConversionFixture.h"
 
 #include <woff2/encode.h>
@@ -229,3 +229,40 @@ TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
                                                         " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
 }
 
+// A collection named as a font file, converted with no destination, would have its member file
+// take its name: that is refused as the page and the EOT are, before the member question and
+// before anything is written. The same file under another name is the source as well.
+TEST_F(SourceName, ACollectionIsNotReplacedByItsOwnMember)
+{
+    const std::string script = "from fontTools.ttLib import TTFont, TTCollection\n"
+                               "import sys\n"
+                               "c = TTCollection(); c.fonts = [TTFont(sys.argv[1]), TTFont(sys.argv[2])]; c.save(sys.argv[3])\n";
+    testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
+    auto make = [&](const char* a, const char* b, const std::string& name) {
+        const auto made = testfonts::Run("/usr/bin/python3 " + testfonts::Quote(File("make.py")) + " " +
+                                         testfonts::Quote(a) + " " + testfonts::Quote(b) + " " + testfonts::Quote(File(name)));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+    };
+    make(testfonts::kLiberation, testfonts::kSmallTrueType, "Pair.ttf");
+    make(testfonts::kCffOtf, testfonts::kCffOtf, "Cff.otf");
+    ASSERT_EQ(::link(File("Pair.ttf").c_str(), File("Linked.ttf").c_str()), 0);
+    struct Case {
+        std::string source, dst, member;
+    };
+    for (const Case& c : {Case{"Pair.ttf", "", "Pair.ttf"}, Case{"Cff.otf", "", "Cff.otf"},
+                          Case{"Pair.ttf", "Linked", "Linked.ttf"}}) {
+        SCOPED_TRACE(c.source + " to " + c.dst);
+        const Bytes original = testfonts::ReadFile(File(c.source));
+        AnswerDuringRun([](CDialog& d) {
+            d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 0);
+            return PressButton(d, IDOK);
+        });
+        m_boxes.Clear();
+        Convert(File(c.source), c.dst, {.woff2 = true, .eot = true, .page = true});
+        EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File(c.member) +
+                                                            " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
+        EXPECT_EQ(testfonts::ReadFile(File(c.source)), original);
+        const std::string stem = File(c.member).substr(0, File(c.member).rfind('.'));
+        for (const char* ext : {".woff", ".eot", ".html", ".woff2"}) EXPECT_FALSE(testfonts::Exists(stem + ext)) << ext;
+    }
+}
