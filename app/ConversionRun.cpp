@@ -306,6 +306,10 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
     }
     request.CloseSource();
 
+    // The worker encodes the member as it was written here, not whatever its file holds by the
+    // time the worker reads it (the file may be another user's, in that user's folder).
+    m_woff2Source.reset();
+    if (request.bWOFF2) m_woff2Source.emplace(memory.Data(), static_cast<size_t>(memory.GetLength()));
     // The picked font's own file is written whatever became of the WOFF and the EOT.
     try {
         if (!SaveMemFile(memory, memberPath)) return FALSE;
@@ -314,7 +318,7 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
         e->Delete();
         return FALSE;
     }
-    run.strWOFF2FontPath = memberPath;
+    run.strWOFF2FontPath = m_woff2Source ? CString::FromUtf8(m_woff2Source->GetPath()) : memberPath;
     run.strSrcFontName = request.strOutName + memberExt;
     run.bOpenType = woff.m_bCFF;
     return ok;
