@@ -198,16 +198,10 @@ private:
 // run wrote, as the WOFF does.
 TEST_F(SharedFolder, TheMembersWoff2IsMadeOfTheMemberTheRunWrote)
 {
-    const std::string script = "from fontTools.ttLib import TTFont, TTCollection\n"
-                               "import sys\n"
-                               "c = TTCollection(); c.fonts = [TTFont(sys.argv[1]), TTFont(sys.argv[2])]; c.save(sys.argv[3])\n";
-    testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
     ASSERT_EQ(::mkdir(File("theirs").c_str(), 0755), 0);
     ASSERT_EQ(testfonts::Run("chown nobody " + Quote(File("theirs"))).exitCode, 0);
     const std::string source = File("theirs/C.ttc");
-    const auto made = testfonts::Run("/usr/bin/python3 " + Quote(File("make.py")) + " " + Quote(testfonts::kLiberation) +
-                                     " " + Quote(testfonts::kSmallTrueType) + " " + Quote(source));
-    ASSERT_EQ(made.exitCode, 0) << made.output;
+    MakeCollection(testfonts::kLiberation, testfonts::kSmallTrueType, source);
     const std::string member = File("theirs/C.ttf");
     constexpr const char* kOther = "/usr/share/fonts/truetype/liberation/LiberationSerif-Regular.ttf";
     ASSERT_EQ(testfonts::Run("runuser -u nobody -- cp " + Quote(kOther) + " " + Quote(member)).exitCode, 0);

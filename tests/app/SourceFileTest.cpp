@@ -234,17 +234,8 @@ TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
 // before anything is written. The same file under another name is the source as well.
 TEST_F(SourceName, ACollectionIsNotReplacedByItsOwnMember)
 {
-    const std::string script = "from fontTools.ttLib import TTFont, TTCollection\n"
-                               "import sys\n"
-                               "c = TTCollection(); c.fonts = [TTFont(sys.argv[1]), TTFont(sys.argv[2])]; c.save(sys.argv[3])\n";
-    testfonts::WriteFile(File("make.py"), Bytes(script.begin(), script.end()));
-    auto make = [&](const char* a, const char* b, const std::string& name) {
-        const auto made = testfonts::Run("/usr/bin/python3 " + testfonts::Quote(File("make.py")) + " " +
-                                         testfonts::Quote(a) + " " + testfonts::Quote(b) + " " + testfonts::Quote(File(name)));
-        ASSERT_EQ(made.exitCode, 0) << made.output;
-    };
-    make(testfonts::kLiberation, testfonts::kSmallTrueType, "Pair.ttf");
-    make(testfonts::kCffOtf, testfonts::kCffOtf, "Cff.otf");
+    MakeCollection(testfonts::kLiberation, testfonts::kSmallTrueType, File("Pair.ttf"));
+    MakeCollection(testfonts::kCffOtf, testfonts::kCffOtf, File("Cff.otf"));
     ASSERT_EQ(::link(File("Pair.ttf").c_str(), File("Linked.ttf").c_str()), 0);
     struct Case {
         std::string source, dst, member;
