@@ -116,6 +116,16 @@ BOOL MakeEOT(ConversionRequest& request, const EncodingRun& run, const CWOFF& fo
     return MakeEOTByT2embed(CString::FromUtf8(source.GetPath()), run.strEOTPath, index);
 }
 
+// TRUE (reported) when output names the source file itself, which writing it would destroy.
+BOOL IsTheSource(const CString& output, const ConversionRequest& request)
+{
+    if (!AfxComparePath(output, request.strSrcPath)) return FALSE;
+    CString text;
+    text.Format(kMsgOutputIsSource, static_cast<LPCTSTR>(output));
+    AfxMessageBox(text);
+    return TRUE;
+}
+
 } // namespace
 
 void CFenwrapDlg::OnBnClickedOk()
@@ -243,14 +253,8 @@ BOOL CFenwrapDlg::SettleEncodingOptions(const ConversionRequest& request, Encodi
     const CString pagePath = request.strOutBase + u".html";
     const BOOL makesEOT = run.bEOT && !request.woff->m_bCFF;
     const CString* replaced[] = {makesEOT ? &run.strEOTPath : nullptr, IsChecked(IDC_CHECK_SAMPLE_HTML) ? &pagePath : nullptr};
-    for (const CString* output : replaced) {
-        if (output && AfxComparePath(*output, request.strSrcPath)) {
-            CString text;
-            text.Format(kMsgOutputIsSource, static_cast<LPCTSTR>(*output));
-            AfxMessageBox(text);
-            return FALSE;
-        }
-    }
+    for (const CString* output : replaced)
+        if (output && IsTheSource(*output, request)) return FALSE;
     return TRUE;
 }
 
@@ -286,7 +290,8 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
 
     const CString memberExt = woff.m_bCFF ? u".otf" : (woff.m_bTrueType ? u".ttf" : u"");
     const CString memberPath = request.strOutBase + memberExt;
-    if (!AskToReplace(memberPath, kAskReplaceMember)) return FALSE;
+    // A collection named as a font file would have its member written over it.
+    if (IsTheSource(memberPath, request) || !AskToReplace(memberPath, kAskReplaceMember)) return FALSE;
 
     CMemFile memory(kMemFileGrowth);
     if (!woff.ExtractFont(&memory)) return FALSE;
@@ -299,6 +304,10 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
     }
     request.CloseSource();
 
+    // The worker encodes the member as it was written here, not whatever its file holds by the
+    // time the worker reads it (the file may be another user's, in that user's folder).
+    m_woff2Source.reset();
+    if (request.bWOFF2) m_woff2Source.emplace(memory.Data(), static_cast<size_t>(memory.GetLength()));
     // The picked font's own file is written whatever became of the WOFF and the EOT.
     try {
         if (!SaveMemFile(memory, memberPath)) return FALSE;
@@ -307,7 +316,7 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
         e->Delete();
         return FALSE;
     }
-    run.strWOFF2FontPath = memberPath;
+    run.strWOFF2FontPath = m_woff2Source ? CString::FromUtf8(m_woff2Source->GetPath()) : memberPath;
     run.strSrcFontName = request.strOutName + memberExt;
     run.bOpenType = woff.m_bCFF;
     return ok;

@@ -54,8 +54,9 @@ protected:
     CStatic m_staticStatus;
     // From the start of the WOFF2 step until its notice has been handled.
     BOOL m_bWOFF2Running = FALSE;
-    // The single font the WOFF2 step encodes, held open from the run that checked it until the
-    // step's notice has been handled: the worker reads it by this alias, not by its name.
+    // The font the WOFF2 step encodes, held from the run until the step's notice has been
+    // handled: a single font as the file the run opened and checked, a collection's member as
+    // the bytes the run wrote. The worker reads it by this alias, not by a name.
     std::optional<CFileAlias> m_woff2Source;
 
     DECLARE_MESSAGE_MAP()

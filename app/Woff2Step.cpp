@@ -18,6 +18,8 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -43,11 +45,11 @@ const char16_t* SizeNote(ULONGLONG size)
 using Buffer = std::unique_ptr<BYTE, decltype(&std::free)>;
 
 // The font, encoded with the metadata as its extended metadata, into an output buffer of the
-// library's own size for both, so that a metadata file of any size the library takes fits;
-// length becomes the WOFF2's. Null when the library refuses.
+// library's size for the font alone (its length and 1 KiB): the compressed metadata has to fit
+// the margin. length becomes the WOFF2's. Null when the library refuses.
 Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length)
 {
-    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size(), metaData);
+    length = woff2::MaxWOFF2CompressedSize(Bytes(font), font.size());
     // Zeros, as the library pads between what it writes. Taken zeroed from the system, so the
     // part of a buffer the size of the font that the much smaller output leaves alone costs no
     // memory.
@@ -80,33 +82,12 @@ bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CStr
     const std::string font = ReadWholeFile(fontPath, kMaxSfntSize);
     size_t length = 0;
     const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
-    if (!woff2 || !DecodesAgain(woff2.get(), length)) return false;
+    // The browsers' sanitizers refuse a WOFF2 longer than the font it holds (large metadata can
+    // make one within the margin): that is no file to report as made either.
+    if (!woff2 || length > woff2::ComputeWOFF2FinalSize(woff2.get(), length) || !DecodesAgain(woff2.get(), length))
+        return false;
     const std::string_view written(reinterpret_cast<const char*>(woff2.get()), length);
     return WriteWholeFile(woff2Path, written) == WriteResult::Written;
-}
-
-// The WOFF2 file at src decoded into font, which holds what the decoder wrote; claimed becomes
-// the header's totalSfntSize, which the decoder may not write past and which the font file is
-// made as long as. sourceLength is the file's size as the engine found it. False when the file
-// is implausible, cannot be held or decoded.
-bool DecodeWOFF2(LPCWSTR src, ULONGLONG sourceLength, std::string& font, size_t& claimed)
-{
-    if (sourceLength > kMaxSfntSize) return false;
-    try {
-        const std::string woff2 = ReadWholeFile(src);
-        claimed = woff2::ComputeWOFF2FinalSize(Bytes(woff2), woff2.size());
-        if (claimed == 0 || claimed > kMaxSfntSize || claimed > woff2.size() * kMaxWOFF2Expansion) return false;
-        // The output grows with what the decoder writes: a claim without the data behind it
-        // costs no memory.
-        woff2::WOFF2StringOut out(&font);
-        out.SetMaxSize(claimed);
-        return woff2::ConvertWOFF2ToTTF(Bytes(woff2), woff2.size(), &out);
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (CException* e) {
-        e->Delete();
-        return false;
-    }
 }
 
 void WritePieces(CFile& file, const char* data, size_t size)
@@ -129,19 +110,116 @@ void WriteZeros(CFile& file, ULONGLONG count)
     }
 }
 
-void EnableButton(CWnd& dialog, int id, BOOL enable)
+// The decoder's output, written into the file being saved as it comes instead of being held:
+// the decoder appends, and only goes back to fill in the table directory and the checksum
+// adjustment, never reading what it wrote. Appends are gathered into one block first, as the
+// glyphs come a few bytes at a time. Nothing is written past limit.
+class FileOut : public woff2::WOFF2Out {
+public:
+    FileOut(CFile& file, size_t limit) : m_file(file), m_limit(limit) {}
+
+    bool Write(const void* data, size_t n) override { return Write(data, m_size, n); }
+    bool Write(const void* data, size_t offset, size_t n) override
+    {
+        if (offset > m_limit || n > m_limit - offset) return false;
+        const char* bytes = static_cast<const char*>(data);
+        if (offset == m_size && n < kBlock) {
+            if (m_pending.size() + n > kBlock && !Flush()) return false;
+            m_pending.insert(m_pending.end(), bytes, bytes + n);
+            m_size += n;
+            return true;
+        }
+        if (!Flush() || !Put(bytes, offset, n)) return false;
+        m_size = std::max(m_size, offset + n);
+        m_pendingStart = m_size;
+        return true;
+    }
+    size_t Size() override { return m_size; }
+
+    bool Flush()
+    {
+        if (!m_pending.empty() && !Put(m_pending.data(), m_pendingStart, m_pending.size())) return false;
+        m_pending.clear();
+        m_pendingStart = m_size;
+        return true;
+    }
+    // The cause when writing the file failed, rather than the decoder.
+    const CFileException* Error() const { return m_error ? &*m_error : nullptr; }
+
+private:
+    static constexpr size_t kBlock = 64 * 1024;
+
+    bool Put(const char* data, size_t offset, size_t n)
+    {
+        try {
+            m_file.Seek(static_cast<LONGLONG>(offset), CFile::begin);
+            WritePieces(m_file, data, n);
+            return true;
+        } catch (CFileException* e) {
+            m_error = *e;
+            e->Delete();
+            return false;
+        }
+    }
+
+    CFile& m_file;
+    size_t m_limit;
+    size_t m_size = 0;
+    std::vector<char> m_pending;  // the bytes from m_pendingStart to m_size, not yet written
+    size_t m_pendingStart = 0;
+    std::optional<CFileException> m_error;
+};
+
+// Decodes woff2 into a font file at dst, exactly as long as the header's totalSfntSize: zeros
+// after what the decoder wrote. Reports its failures; an earlier file at dst is kept on any.
+BOOL DecodeWOFF2(const std::string& woff2, LPCWSTR dst)
 {
-    if (CWnd* button = dialog.GetDlgItem(id)) button->EnableWindow(enable);
+    const size_t claimed = woff2::ComputeWOFF2FinalSize(Bytes(woff2), woff2.size());
+    if (claimed == 0 || claimed > kMaxSfntSize || claimed > woff2.size() * kMaxWOFF2Expansion) {
+        AfxMessageBox(kMsgWOFF2DecodeFailed, MB_OK);
+        return FALSE;
+    }
+    CFileException error;
+    CFile file;
+    if (!file.Open(dst, CFile::modeCreate | CFile::modeWrite, &error)) {
+        ReportFileOpenError(&error);
+        return FALSE;
+    }
+    FileOut out(file, claimed);
+    bool decoded = false;
+    try {
+        decoded = woff2::ConvertWOFF2ToTTF(Bytes(woff2), woff2.size(), &out) && out.Flush();
+    } catch (const std::bad_alloc&) {
+    }
+    if (!decoded) {
+        file.Abort();
+        if (out.Error()) {
+            error = *out.Error();
+            ReportFileWriteError(&error);
+        } else {
+            AfxMessageBox(kMsgWOFF2DecodeFailed, MB_OK);
+        }
+        return FALSE;
+    }
+    try {
+        file.Seek(static_cast<LONGLONG>(out.Size()), CFile::begin);
+        WriteZeros(file, claimed - out.Size());
+        file.Close();
+    } catch (CFileException* e) {
+        file.Abort();
+        ReportFileWriteError(e);
+        e->Delete();
+        return FALSE;
+    }
+    return TRUE;
 }
 
-} // namespace
-
-std::string ReadWholeFile(LPCWSTR path, ULONGLONG cap)
+// The rest of file from its start; a file larger than cap raises std::bad_alloc.
+std::string ReadFromStart(CFile& file, ULONGLONG cap)
 {
-    CFile file;
-    if (!path || !file.Open(path, CFile::modeRead)) return {};
     std::string data;
     try {
+        file.SeekToBegin();
         const ULONGLONG expected = file.GetLength();
         if (expected > cap || expected > data.max_size()) throw std::bad_alloc();
         data.resize(static_cast<size_t>(expected));
@@ -158,16 +236,32 @@ std::string ReadWholeFile(LPCWSTR path, ULONGLONG cap)
             data.append(piece, n);
             if (data.size() > cap) throw std::bad_alloc();
         }
-    } catch (CFileException* e) {
-        e->Delete();
-        return {};
     } catch (const std::length_error&) {
         throw std::bad_alloc();
     }
     return data;
 }
 
-WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error, ULONGLONG length)
+void EnableButton(CWnd& dialog, int id, BOOL enable)
+{
+    if (CWnd* button = dialog.GetDlgItem(id)) button->EnableWindow(enable);
+}
+
+} // namespace
+
+std::string ReadWholeFile(LPCWSTR path, ULONGLONG cap)
+{
+    CFile file;
+    if (!path || !file.Open(path, CFile::modeRead)) return {};
+    try {
+        return ReadFromStart(file, cap);
+    } catch (CFileException* e) {
+        e->Delete();
+        return {};
+    }
+}
+
+WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error)
 {
     CFileException openError;
     CFile file;
@@ -177,7 +271,6 @@ WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* 
     }
     try {
         WritePieces(file, data.data(), data.size());
-        WriteZeros(file, length > data.size() ? length - data.size() : 0);
         file.Close();
     } catch (CFileException* e) {
         file.Abort();
@@ -246,29 +339,24 @@ void CFenwrapDlg::OnCancel()
     CDialog::OnCancel();
 }
 
-BOOL ConvertWOFF2ToFont(CWOFF* pWOFF, LPCWSTR src, LPCWSTR dst)
+BOOL ConvertWOFF2ToFont(CWOFF* pWOFF, LPCWSTR, LPCWSTR dst)
 {
     if (!pWOFF->ShowWOFF2MetaData()) return FALSE;
-    const ULONGLONG sourceLength = pWOFF->m_pFile->GetLength();
+    // The bytes of the file the run opened and checked, read before it is closed: whatever has
+    // been put at its name since (while the viewer or a question was open) is never read.
+    std::string woff2;
+    bool held = false;
+    try {
+        woff2 = ReadFromStart(*pWOFF->m_pFile, kMaxSfntSize);
+        held = true;
+    } catch (const std::bad_alloc&) {
+    } catch (CException* e) {
+        e->Delete();
+    }
     pWOFF->m_pFile->Close();
-
-    std::string font;
-    size_t claimed = 0;
-    if (!DecodeWOFF2(src, sourceLength, font, claimed)) {
+    if (!held) {
         AfxMessageBox(kMsgWOFF2DecodeFailed, MB_OK);
         return FALSE;
     }
-    // The font file is as long as its header claims, zeros after what the decoder wrote.
-    CFileException error;
-    switch (WriteWholeFile(dst, font, &error, claimed)) {
-    case WriteResult::Written:
-        return TRUE;
-    case WriteResult::NotOpened:
-        ReportFileOpenError(&error);
-        return FALSE;
-    case WriteResult::NotWritten:
-        ReportFileWriteError(&error);
-        return FALSE;
-    }
-    return FALSE;
+    return DecodeWOFF2(woff2, dst);
 }

@@ -1,6 +1,7 @@
 // Everything that goes through the woff2 library: the WOFF2 output of an encoding run, made on
 // a worker thread while the window stays responsive, and decoding a WOFF2 source into a font.
-// Both hold whole files in memory as byte strings.
+// The encoder holds the font and its WOFF2 whole in memory; the decoder holds the WOFF2 and
+// writes the font as it makes it.
 #pragma once
 
 #include "Exceptions.h"
@@ -41,17 +42,18 @@ enum class WriteResult {
     NotWritten,  // writing or committing it failed: the write-failure message applies
 };
 
-// Writes data to path as a new file, followed by zeros up to length bytes when length is larger.
-// The content goes to a temporary file that replaces the target only once it is complete, so a
+// Writes data to path as a new file. The content goes to a temporary file that replaces the target only once it is complete, so a
 // failure leaves an earlier file of that name as it was. On failure, error (when given)
 // receives the cause and the file name for the file-error messages.
-WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error = nullptr, ULONGLONG length = 0);
+WriteResult WriteWholeFile(LPCWSTR path, std::string_view data, CFileException* error = nullptr);
 
 // The worker: encodes the font named in the WOFF2ThreadParam at param into the WOFF2 file and
 // posts WM_WOFF2_FINISHED. Returns 0.
 UINT WOFF2ConvertThreadProc(LPVOID param);
 
 // Decodes the WOFF2 source that woff (on its open file) reads into a font file at dst: shows
-// the source's metadata first, then closes the source and reads it again by path. TRUE when the
-// font was written; FALSE after the user cancelled or the failure was reported.
+// the source's metadata first, then reads the open file and closes it; src, the path it was
+// opened by, is not read again. The font goes into its file as the decoder makes it, not held
+// in memory. TRUE when the font was written; FALSE after the user cancelled or the failure was
+// reported.
 BOOL ConvertWOFF2ToFont(CWOFF* woff, LPCWSTR src, LPCWSTR dst);

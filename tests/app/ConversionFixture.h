@@ -82,6 +82,15 @@ protected:
         testfonts::WriteFile(path, testfonts::ReadFile(font));
         return path;
     }
+    // A collection of the two fonts, as fontTools writes it, at path.
+    static void MakeCollection(const char* first, const char* second, const std::string& path)
+    {
+        const auto made = testfonts::Run(
+            "/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTFont, TTCollection; c = TTCollection(); "
+            "c.fonts = [TTFont(sys.argv[1]), TTFont(sys.argv[2])]; c.save(sys.argv[3])' " +
+            testfonts::Quote(first) + " " + testfonts::Quote(second) + " " + testfonts::Quote(path));
+        ASSERT_EQ(made.exitCode, 0) << made.output;
+    }
     std::string File(const std::string& name) const { return m_work.File(name); }
     bool Exists(const std::string& name) const { return testfonts::Exists(m_work.File(name)); }
     static bool OtsAccepts(const std::string& path) { return testfonts::Run("ots-sanitize " + testfonts::Quote(path)).exitCode == 0; }

@@ -2,12 +2,18 @@
 // under the names of the outputs, pointing at files of the converting user's that the planter
 // cannot even read, or files of their own that they could change after we wrote them. Every
 // output is refused with the open failure and its cause, and none of the planted or linked
-// files changes. Runs as root, with the links and files planted by nobody.
+// files changes. And into another user's folder, where that user swaps a file the run wrote.
+// Runs as root, with the links and files planted by nobody.
 #include "ConversionFixture.h"
 
+#include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using testfonts::Bytes;
@@ -156,4 +162,102 @@ TEST_F(SharedFolder, FilesAnotherUserMadeUnderTheOutputNamesAreRefused)
     EXPECT_EQ(LastBox(), OpenFailure("S.html"));
     EXPECT_EQ(testfonts::ReadFile(Shared("S.html")), (Bytes{'x', '\n'}));
     EXPECT_TRUE(OtsAccepts(Shared("S.woff")));
+}
+
+namespace {
+
+// Holds every open of one file until the test has acted on it: on the opens of the file after
+// the first, act runs while the opener waits. Skips the test where the system offers no such
+// watch.
+class OpenGate {
+public:
+    OpenGate(const std::string& path, std::function<void()> act) : m_act(std::move(act))
+    {
+        m_fd = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY | O_LARGEFILE);
+        if (m_fd < 0 || ::fanotify_mark(m_fd, FAN_MARK_ADD, FAN_OPEN_PERM, AT_FDCWD, path.c_str()) != 0) return;
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~OpenGate()
+    {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        // Whatever still waits is let through as the watch goes.
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    bool Watching() const { return m_thread.joinable(); }
+    int Opens() const { return m_opens; }
+
+private:
+    void Serve()
+    {
+        alignas(fanotify_event_metadata) char buffer[4096];
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+            auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+            for (ssize_t left = n; FAN_EVENT_OK(event, left); event = FAN_EVENT_NEXT(event, left)) {
+                if (++m_opens > 1 && m_act) m_act();
+                if (event->fd >= 0) ::close(event->fd);
+                const fanotify_response allow{event->fd, FAN_ALLOW};
+                if (::write(m_fd, &allow, sizeof allow) != sizeof allow) ADD_FAILURE() << "an open was not let through";
+            }
+        }
+    }
+
+    int m_fd = -1;
+    std::function<void()> m_act;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_opens{0};
+};
+
+} // namespace
+
+// In another user's folder, a collection member file keeps that user's hands on it after the
+// run wrote it. The WOFF2 worker reads the metadata file and then the font; when it opens the
+// metadata, nobody puts another font at the member's name. The WOFF2 still holds the member the
+// run wrote, as the WOFF does.
+TEST_F(SharedFolder, TheMembersWoff2IsMadeOfTheMemberTheRunWrote)
+{
+    ASSERT_EQ(::mkdir(File("theirs").c_str(), 0755), 0);
+    ASSERT_EQ(testfonts::Run("chown nobody " + Quote(File("theirs"))).exitCode, 0);
+    const std::string source = File("theirs/C.ttc");
+    MakeCollection(testfonts::kLiberation, testfonts::kSmallTrueType, source);
+    const std::string member = File("theirs/C.ttf");
+    constexpr const char* kOther = "/usr/share/fonts/truetype/liberation/LiberationSerif-Regular.ttf";
+    ASSERT_EQ(testfonts::Run("runuser -u nobody -- cp " + Quote(kOther) + " " + Quote(member)).exitCode, 0);
+    const std::string meta = File("meta.xml");
+    const std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<metadata version=\"1.0\"/>\n";
+    testfonts::WriteFile(meta, Bytes(xml.begin(), xml.end()));
+
+    Bytes written;
+    OpenGate gate(meta, [&] {
+        written = testfonts::ReadFile(member);
+        const auto swap = testfonts::Run("runuser -u nobody -- sh -c 'cp \"$0\" \"$1.new\" && mv -f \"$1.new\" \"$1\"' " +
+                                         Quote(kOther) + " " + Quote(member));
+        EXPECT_EQ(swap.exitCode, 0) << swap.output;
+    });
+    if (!gate.Watching()) GTEST_SKIP() << "no fanotify permission events here";
+    AnswerDuringRun([](CDialog& d) {
+        d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 0);
+        return PressButton(d, IDOK);
+    });
+    m_boxes.Clear();
+    Convert(source, "", {.woff2 = true, .meta = true, .metaPath = meta});
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{member + " が既に存在します。\n上書きされますがよろしいでしょうか?", kDone}));
+    ASSERT_EQ(gate.Opens(), 2) << "the WOFF writer and the worker each read the metadata once";
+    ASSERT_FALSE(written.empty());
+    EXPECT_NE(testfonts::ReadFile(member), written) << "nobody's swap did not happen";
+
+    // The WOFF2's font against the reference encoder's WOFF2 of the member as written, both
+    // decoded by the reference decoder.
+    ASSERT_EQ(::mkdir(File("check").c_str(), 0700), 0);
+    testfonts::WriteFile(File("check/written.ttf"), written);
+    std::filesystem::copy_file(File("theirs/C.woff2"), File("check/made.woff2"));
+    ASSERT_EQ(testfonts::Run("woff2_compress " + Quote(File("check/written.ttf"))).exitCode, 0);
+    for (const char* name : {"check/written.woff2", "check/made.woff2"})
+        ASSERT_EQ(testfonts::Run("woff2_decompress " + Quote(File(name))).exitCode, 0) << name;
+    EXPECT_TRUE(testfonts::ReadFile(File("check/made.ttf")) == testfonts::ReadFile(File("check/written.ttf")))
+        << "the WOFF2 holds another font than the member the run wrote";
 }

@@ -1,9 +1,13 @@
 // The source file of a run. Put aside, with another font or a FIFO at its path, while the run
-// waits for the user (a question, the font picker), it is still what the EOT is made of, and
-// the FIFO is never opened. And an output replaced without a question never names it.
+// waits for the user (a question, the font picker, the metadata viewer), it is still what the
+// EOT, the WOFF2 and a decoded font are made of, and the FIFO is never opened. And an output
+// replaced without a question, or a collection's member file, never names it.
 #include "ConversionFixture.h"
 
+#include <woff2/encode.h>
+
 #include <atomic>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -144,6 +148,67 @@ TEST_F(SourceSwap, TheWoff2IsMadeOfTheFileTheRunOpened)
     }
 }
 
+namespace {
+
+// The font as the woff2 library encodes it, with metadata, so that the viewer is shown.
+Bytes Woff2WithMetadata(const char* font, const std::string& metaData)
+{
+    const Bytes bytes = testfonts::ReadFile(font);
+    size_t length = woff2::MaxWOFF2CompressedSize(bytes.data(), bytes.size(), metaData);
+    Bytes out(length);
+    woff2::WOFF2Params params;
+    params.extended_metadata = metaData;
+    EXPECT_TRUE(woff2::ConvertTTFToWOFF2(bytes.data(), bytes.size(), out.data(), &length, params));
+    out.resize(length);
+    return out;
+}
+
+} // namespace
+
+// Decoding reads the WOFF2 once, after the viewer and the replace question; it too gets the
+// file the run checked: neither another WOFF2 nor a huge file put at its path is read.
+TEST_F(SourceSwap, TheWoff2IsDecodedFromTheFileTheRunOpened)
+{
+    const std::string meta = "<?xml version=\"1.0\"?>\n<metadata version=\"1.0\"/>\n";
+    const std::string reference = File("Reference.woff2");
+    testfonts::WriteFile(reference, Woff2WithMetadata(testfonts::kSmallTrueType, meta));
+    ASSERT_EQ(testfonts::Run("woff2_decompress " + testfonts::Quote(reference)).exitCode, 0);
+    const Bytes expected = testfonts::ReadFile(File("Reference.ttf"));
+    const Bytes other = Woff2WithMetadata(testfonts::kLiberation, meta);
+    int run = 0;
+    for (const bool inViewer : {false, true}) {
+        for (const bool huge : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "in the viewer " << inViewer << ", huge " << huge);
+            const std::string stem = File("Run" + std::to_string(++run));
+            const std::string source = stem + ".woff2";
+            testfonts::WriteFile(source, testfonts::ReadFile(reference));
+            const auto swap = [source, huge, &other] {
+                ASSERT_EQ(::rename(source.c_str(), (source + ".aside").c_str()), 0);
+                testfonts::WriteFile(source, huge ? Bytes{} : other);
+                // Sparse: 2 GiB that cost nothing until someone reads them.
+                if (huge) std::filesystem::resize_file(source, std::uintmax_t(2) << 30);
+            };
+            std::vector<std::string> boxes;
+            if (inViewer) {
+                AnswerDuringRun([swap](CDialog& d) {
+                    swap();
+                    return PressButton(d, IDOK);
+                });
+            } else {
+                testfonts::WriteFile(stem + ".ttf", Bytes{'o', 'l', 'd'});
+                boxes.push_back(stem + ".ttf は既に存在します。\n上書きしますか?");
+                m_swap = swap;
+            }
+            boxes.push_back(kDone);
+            m_boxes.Clear();
+            Convert(source);
+            EXPECT_EQ(m_boxes.Texts(), boxes);
+            EXPECT_TRUE(testfonts::ReadFile(stem + ".ttf") == expected);
+            std::filesystem::remove(source);
+        }
+    }
+}
+
 class SourceName : public ConversionTest {};
 
 // An EOT that will not be made replaces nothing, so it cannot replace the source either.
@@ -162,4 +227,33 @@ TEST_F(SourceName, ACffFontNamedAsItsEotIsConvertedWithoutTheEot)
     Convert(Place(testfonts::kCffOtf, "Page.html"), "", {.eot = true, .page = true});
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File("Page.html") +
                                                         " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
+}
+
+// A collection named as a font file, converted with no destination, would have its member file
+// take its name: that is refused as the page and the EOT are, before the member question and
+// before anything is written. The same file under another name is the source as well.
+TEST_F(SourceName, ACollectionIsNotReplacedByItsOwnMember)
+{
+    MakeCollection(testfonts::kLiberation, testfonts::kSmallTrueType, File("Pair.ttf"));
+    MakeCollection(testfonts::kCffOtf, testfonts::kCffOtf, File("Cff.otf"));
+    ASSERT_EQ(::link(File("Pair.ttf").c_str(), File("Linked.ttf").c_str()), 0);
+    struct Case {
+        std::string source, dst, member;
+    };
+    for (const Case& c : {Case{"Pair.ttf", "", "Pair.ttf"}, Case{"Cff.otf", "", "Cff.otf"},
+                          Case{"Pair.ttf", "Linked", "Linked.ttf"}}) {
+        SCOPED_TRACE(c.source + " to " + c.dst);
+        const Bytes original = testfonts::ReadFile(File(c.source));
+        AnswerDuringRun([](CDialog& d) {
+            d.SendDlgItemMessage(IDC_LIST_FONTS, LB_SETCURSEL, 0);
+            return PressButton(d, IDOK);
+        });
+        m_boxes.Clear();
+        Convert(File(c.source), c.dst, {.woff2 = true, .eot = true, .page = true});
+        EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{File(c.member) +
+                                                            " は変換前ファイルです。\n変換後ファイルの名前を変えてください。"});
+        EXPECT_EQ(testfonts::ReadFile(File(c.source)), original);
+        const std::string stem = File(c.member).substr(0, File(c.member).rfind('.'));
+        for (const char* ext : {".woff", ".eot", ".html", ".woff2"}) EXPECT_FALSE(testfonts::Exists(stem + ext)) << ext;
+    }
 }

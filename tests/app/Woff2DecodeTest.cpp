@@ -47,13 +47,14 @@ protected:
     }
 
     // The font as the reference encoder writes it, with metadata when given.
-    std::string MakeWoff2(const char* font, const std::string& metaData = {})
+    std::string MakeWoff2(const char* font, const std::string& metaData = {}, int quality = 11)
     {
         const Bytes bytes = testfonts::ReadFile(font);
         size_t length = woff2::MaxWOFF2CompressedSize(bytes.data(), bytes.size(), metaData);
         Bytes out(length);
         woff2::WOFF2Params params;
         params.extended_metadata = metaData;
+        params.brotli_quality = quality;
         EXPECT_TRUE(woff2::ConvertTTFToWOFF2(bytes.data(), bytes.size(), out.data(), &length, params));
         out.resize(length);
         const std::string path = m_dir.File(std::filesystem::path(font).stem().string() + ".woff2");
@@ -185,6 +186,32 @@ TEST_F(Woff2Decode, AClaimBeyondTheRebuiltFontIsMadeUpWithZerosWithoutBeingHeldI
             std::fprintf(stderr, "result %d, %zu bytes, boxes %zu\n", result, decoded.size(), m_boxes.Boxes().size());
             std::filesystem::remove_all(m_dir.Path());
             std::_Exit(result == TRUE && padded && m_boxes.Boxes().empty() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(Woff2Decode, ALargeFontIsWrittenAsItIsDecodedWithoutBeingHeldInMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs the address space this test takes away";
+#endif
+    // IPA Mincho: 8 MB of font from a WOFF2 of 5 MB (quickly compressed), in a process that can
+    // hold the WOFF2 and what the decoder needs to rebuild from it, but not the font as well.
+    const char* const kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
+    ASSERT_TRUE(testfonts::Exists(kMincho));
+    const std::string source = MakeWoff2(kMincho, {}, 1);
+    ASSERT_EQ(testfonts::Run("woff2_decompress " + Quote(source)).exitCode, 0);
+    const std::string target = m_dir.File("decoded.ttf");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            LimitAddressSpace(20u << 20);
+            const BOOL result = Decode(source, target);
+            LiftAddressSpaceLimit();
+            const bool same = testfonts::ReadFile(target) == testfonts::ReadFile(m_dir.File("ipam.ttf"));
+            std::fprintf(stderr, "result %d, same %d, boxes %zu\n", result, same, m_boxes.Boxes().size());
+            std::filesystem::remove_all(m_dir.Path());
+            std::_Exit(result == TRUE && same && m_boxes.Boxes().empty() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }
