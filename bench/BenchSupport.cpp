@@ -113,4 +113,16 @@ std::string TemporaryFolder(const char* bench)
 
 std::string SelfPath() { return std::filesystem::canonical("/proc/self/exe").string(); }
 
+std::vector<std::string> LargeFonts(const std::string& folder)
+{
+    constexpr const char* kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
+    constexpr const char* kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
+    const std::string member = folder + "/NotoSansCJK-member0.otf";
+    const std::string extract = "/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTCollection; "
+                                "TTCollection(sys.argv[1]).fonts[0].save(sys.argv[2])' " +
+                                std::string(kNotoCjk) + " " + member;
+    if (std::system(extract.c_str()) != 0) Fail("cannot extract a member of " + std::string(kNotoCjk));
+    return {kMincho, member};
+}
+
 } // namespace bench

@@ -58,6 +58,9 @@ std::string Against(const Spread& ratio, double ceiling);
 // A fresh folder under the temporary folder, named after the bench; removed by the caller.
 std::string TemporaryFolder(const char* bench);
 std::string SelfPath();
+// The WOFF2 benches' default fonts: IPA Mincho, the largest TrueType font, and the first member
+// of Noto Sans CJK, extracted into folder by fontTools.
+std::vector<std::string> LargeFonts(const std::string& folder);
 [[noreturn]] void Fail(const std::string& what);
 
 } // namespace bench

@@ -43,8 +43,6 @@ namespace {
 
 using namespace bench;
 
-constexpr const char* kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
-constexpr const char* kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
 constexpr const char* kReferenceEncoder = "/usr/bin/woff2_compress";
 constexpr const char* kTimeTool = "/usr/bin/time";
 
@@ -184,12 +182,7 @@ int main(int argc, char** argv)
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     std::vector<std::string> fonts(argv + std::min(argc, 2), argv + argc);
     if (fonts.empty()) {
-        const std::string member = folder + "/NotoSansCJK-member0.otf";
-        const std::string extract = "/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTCollection; "
-                                    "TTCollection(sys.argv[1]).fonts[0].save(sys.argv[2])' " +
-                                    std::string(kNotoCjk) + " " + member;
-        if (std::system(extract.c_str()) != 0) return 1;
-        fonts = {kMincho, member};
+        fonts = bench::LargeFonts(folder);
     }
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     int qtArgc = 1;

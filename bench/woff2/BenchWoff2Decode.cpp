@@ -38,8 +38,6 @@ namespace {
 
 using Bytes = std::vector<char>;
 
-constexpr const char* kMincho = "/usr/share/fonts/opentype/ipafont-mincho/ipam.ttf";
-constexpr const char* kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
 constexpr const char* kReferenceEncoder = "/usr/bin/woff2_compress";
 constexpr const char* kReferenceDecoder = "/usr/bin/woff2_decompress";
 constexpr const char* kTimeTool = "/usr/bin/time";
@@ -214,12 +212,7 @@ int main(int argc, char** argv)
     const std::string folder = bench::TemporaryFolder("bench_woff2_decode");
     std::vector<std::string> fonts(argv + std::min(argc, 2), argv + argc);
     if (fonts.empty()) {
-        const std::string member = folder + "/NotoSansCJK-member0.otf";
-        const std::string extract = "/usr/bin/python3 -c 'import sys; from fontTools.ttLib import TTCollection; "
-                                    "TTCollection(sys.argv[1]).fonts[0].save(sys.argv[2])' " +
-                                    std::string(kNotoCjk) + " " + member;
-        if (std::system(extract.c_str()) != 0) Fail("cannot extract a member of " + std::string(kNotoCjk));
-        fonts = {kMincho, member};
+        fonts = bench::LargeFonts(folder);
     }
     const std::string self = bench::SelfPath();
     bool met = true;

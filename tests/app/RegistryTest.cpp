@@ -19,6 +19,16 @@ std::vector<BYTE> Bytes(std::initializer_list<int> values)
     return out;
 }
 
+// Waits for the program copies a test forked; each must have had every write accepted.
+void ExpectAllEndedWell(const std::vector<pid_t>& copies)
+{
+    for (pid_t pid : copies) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+}
+
 class RegistryTest : public StoreTest {
 protected:
     HKEY Create(const char16_t* path = kPath, REGSAM access = KEY_ALL_ACCESS)
@@ -317,11 +327,7 @@ TEST_F(RegistryTest, TwoCopiesWritingAtOnceLoseNothing)
         }
         copies.push_back(pid);
     }
-    for (pid_t pid : copies) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+    ExpectAllEndedWell(copies);
     int lost = 0;
     for (int copy = 0; copy < 2; ++copy) {
         for (int i = 0; i < kPerCopy; ++i) {
@@ -571,11 +577,7 @@ TEST_F(StoreFileTest, CopiesWritingInPlaceOnWholeSecondStampsLoseNothing)
         }
         copies.push_back(pid);
     }
-    for (pid_t pid : copies) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
+    ExpectAllEndedWell(copies);
     const std::string text = Read(store);
     for (int copy = 0; copy < kCopies; ++copy)
         EXPECT_NE(text.find("c" + std::to_string(copy) + "\t4\t64000000\n"), std::string::npos) << text;
