@@ -41,6 +41,8 @@ public:
     int Begin(const std::string& path, mode_t newFileMode);
     // The descriptor the new content is written to (and may be read back from).
     int Descriptor() const { return m_fd; }
+    // Whether Commit() will copy the content into the old file rather than replace it.
+    bool InPlace() const { return m_targetFd >= 0; }
     int Commit();
     void Abort();
 

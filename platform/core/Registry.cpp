@@ -299,6 +299,19 @@ bool MoveDamagedAside(const std::string& path)
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
+// Keeps store, just written to the file open at fd, as what the store holds.
+void KeepWritten(const std::string& path, int fd, const Store& store)
+{
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        return;
+    }
+    auto kept = std::make_shared<Store>(store);
+    kept->state = LoadState::Good;
+    g_cache.Keep(path, fd, st, std::move(kept));
+}
+
 // Replaces the store file with store's content. A file we could not read is never replaced,
 // and one we could not understand is kept beside the new one, so no settings are destroyed
 // by a change made without knowing them.
@@ -308,14 +321,22 @@ LSTATUS Save(const Store& store)
     const std::string path = RegistryStorePath();
     if (path.empty()) return ERROR_ACCESS_DENIED;
     if (!MakeFolders(StoreFolder())) return ERROR_ACCESS_DENIED;
-    // What is written is not kept: its stamps are too new to show whether another copy has
-    // since rewritten it in place, and the next read keeps it once they are old enough.
     g_cache.Forget();
     if (store.state == LoadState::Damaged && !MoveDamagedAside(path)) return ERROR_ACCESS_DENIED;
     FileReplacement replacement;
     if (replacement.Begin(path, 0600) != 0) return ERROR_ACCESS_DENIED;
     if (!WriteAll(replacement.Descriptor(), SerializeRegistryText(store.keys))) return ERROR_WRITE_FAULT;
-    return replacement.Commit() == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+    // A store that replaced the old one is a file of its own that another copy can only replace
+    // in turn, which shows in its inode: it is kept as what this process knows. One copied into
+    // the old file in place is not: its stamps are too new to show whether another copy rewrites
+    // it in place, and the next read keeps it once they are old enough.
+    const int written = replacement.InPlace() ? -1 : ::fcntl(replacement.Descriptor(), F_DUPFD_CLOEXEC, 0);
+    if (replacement.Commit() != 0) {
+        if (written >= 0) ::close(written);
+        return ERROR_WRITE_FAULT;
+    }
+    KeepWritten(path, written, store);
+    return ERROR_SUCCESS;
 }
 
 // Holds the store's folder locked against the other running copies of the program: shared
