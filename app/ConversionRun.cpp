@@ -94,7 +94,6 @@ struct EncodingRun {
     BOOL bEOT = FALSE;
     CString strMetaPath;
     CString strEOTPath;
-    CString strWOFF2FontPath;  // the font the WOFF2 step encodes
     CString strSrcFontName;    // how the page names the font file the outputs came from
     BOOL bOpenType = FALSE;
 };
@@ -225,7 +224,7 @@ void CFenwrapDlg::RunEncoding(ConversionRequest& request)
     if (!ok) return;
     if (IsChecked(IDC_CHECK_SAMPLE_HTML) && !WritePageOfRun(request, run)) return;
     if (request.bWOFF2)
-        StartWOFF2Conversion(run.strWOFF2FontPath, request.strOutBase + u".woff2", run.strMetaPath);
+        StartWOFF2Conversion(CString::FromUtf8(m_woff2Source->GetPath()), request.strOutBase + u".woff2", run.strMetaPath);
     else
         AfxMessageBox(kMsgDone);
 }
@@ -268,7 +267,6 @@ BOOL CFenwrapDlg::EncodeFont(ConversionRequest& request, EncodingRun& run)
     BOOL ok = WriteWOFFFile(&woff, request.strOutBase + u".woff", run.strMetaPath);
     if (ok && run.bEOT) ok = MakeEOT(request, run, woff, 0);
     request.CloseSource();
-    run.strWOFF2FontPath = m_woff2Source ? CString::FromUtf8(m_woff2Source->GetPath()) : request.strSrcPath;
     run.strSrcFontName = request.src.name + request.src.ext;
     run.bOpenType = woff.m_bCFF;
     return ok;
@@ -316,7 +314,6 @@ BOOL CFenwrapDlg::EncodeCollectionMember(ConversionRequest& request, EncodingRun
         e->Delete();
         return FALSE;
     }
-    run.strWOFF2FontPath = m_woff2Source ? CString::FromUtf8(m_woff2Source->GetPath()) : memberPath;
     run.strSrcFontName = request.strOutName + memberExt;
     run.bOpenType = woff.m_bCFF;
     return ok;
