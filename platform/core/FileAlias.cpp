@@ -1,9 +1,9 @@
 #include "FileAlias.h"
 
 #include "File.h"
+#include "FileReplacement.h"
 #include "String.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -29,17 +29,8 @@ CFileAlias::CFileAlias(const void* data, size_t size)
 {
     const int fd = ::memfd_create("fenwrap", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd < 0) return;
-    const auto* bytes = static_cast<const char*>(data);
-    for (size_t done = 0; done < size;) {
-        const ssize_t n = ::write(fd, bytes + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ::close(fd);
-            return;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
+    if (!WriteAll(fd, data, size) ||
+        ::fcntl(fd, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) != 0) {
         ::close(fd);
         return;
     }

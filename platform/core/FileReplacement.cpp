@@ -314,3 +314,15 @@ void FileReplacement::Abort()
     m_name.clear();
     m_tempName.clear();
 }
+
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const char*>(data);
+    for (size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}

@@ -61,3 +61,7 @@ private:
     std::string m_name;  // the target's name in its folder
     std::string m_tempName;
 };
+
+// Writes size bytes of data to the descriptor fd (a replacement's new content, an unnamed file),
+// however many calls it takes; false on an error, with errno set.
+bool WriteAll(int fd, const void* data, size_t size);

@@ -258,18 +258,6 @@ bool MakeFolders(const std::string& folder)
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Renames from to to unless to exists. A symbolic link is moved as itself.
 int RenameNoReplace(const std::string& from, const std::string& to)
 {
@@ -325,7 +313,8 @@ LSTATUS Save(const Store& store)
     if (store.state == LoadState::Damaged && !MoveDamagedAside(path)) return ERROR_ACCESS_DENIED;
     FileReplacement replacement;
     if (replacement.Begin(path, 0600) != 0) return ERROR_ACCESS_DENIED;
-    if (!WriteAll(replacement.Descriptor(), SerializeRegistryText(store.keys))) return ERROR_WRITE_FAULT;
+    const std::string text = SerializeRegistryText(store.keys);
+    if (!WriteAll(replacement.Descriptor(), text.data(), text.size())) return ERROR_WRITE_FAULT;
     // A store that replaced the old one is a file of its own that another copy can only replace
     // in turn, which shows in its inode: it is kept as what this process knows. One copied into
     // the old file in place is not: its stamps are too new to show whether another copy rewrites
