@@ -61,12 +61,14 @@ Buffer EncodeWOFF2(const std::string& font, std::string metaData, size_t& length
     return buffer;
 }
 
-// The library encodes some fonts into files that its own decoder refuses (a table tag outside
-// ASCII, for one); such a file is no WOFF2 to report as made.
-bool DecodesAgain(const BYTE* data, size_t length)
+// Whether the WOFF2 the library made is one to report as made. The library encodes some fonts
+// into files that its own decoder refuses (a table tag outside ASCII, for one), and the
+// browsers' sanitizers refuse a WOFF2 longer than the font it holds (large metadata can make one
+// within the buffer's margin).
+bool IsSoundWOFF2(const BYTE* data, size_t length)
 {
     const size_t size = woff2::ComputeWOFF2FinalSize(data, length);
-    if (size == 0) return false;
+    if (size == 0 || length > size) return false;
     std::string font;
     woff2::WOFF2StringOut out(&font);
     out.SetMaxSize(size);
@@ -82,10 +84,7 @@ bool MakeWOFF2File(const CString& fontPath, const CString& woff2Path, const CStr
     const std::string font = ReadWholeFile(fontPath, kMaxSfntSize);
     size_t length = 0;
     const Buffer woff2 = EncodeWOFF2(font, std::move(metaData), length);
-    // The browsers' sanitizers refuse a WOFF2 longer than the font it holds (large metadata can
-    // make one within the margin): that is no file to report as made either.
-    if (!woff2 || length > woff2::ComputeWOFF2FinalSize(woff2.get(), length) || !DecodesAgain(woff2.get(), length))
-        return false;
+    if (!woff2 || !IsSoundWOFF2(woff2.get(), length)) return false;
     const std::string_view written(reinterpret_cast<const char*>(woff2.get()), length);
     return WriteWholeFile(woff2Path, written) == WriteResult::Written;
 }
@@ -131,16 +130,14 @@ public:
         }
         if (!Flush() || !Put(bytes, offset, n)) return false;
         m_size = std::max(m_size, offset + n);
-        m_pendingStart = m_size;
         return true;
     }
     size_t Size() override { return m_size; }
 
     bool Flush()
     {
-        if (!m_pending.empty() && !Put(m_pending.data(), m_pendingStart, m_pending.size())) return false;
+        if (!m_pending.empty() && !Put(m_pending.data(), m_size - m_pending.size(), m_pending.size())) return false;
         m_pending.clear();
-        m_pendingStart = m_size;
         return true;
     }
     // The cause when writing the file failed, rather than the decoder.
@@ -165,8 +162,7 @@ private:
     CFile& m_file;
     size_t m_limit;
     size_t m_size = 0;
-    std::vector<char> m_pending;  // the bytes from m_pendingStart to m_size, not yet written
-    size_t m_pendingStart = 0;
+    std::vector<char> m_pending;  // the last bytes before m_size, not yet written
     std::optional<CFileException> m_error;
 };
 
