@@ -152,6 +152,17 @@ protected:
         EXPECT_NEAR(width, kSampleLength * kDefaultFontPx * m_advanceEm, kSampleLength * 0.5);
         EXPECT_GT(std::abs(width - fallback), 0.1 * width) << width << " against the fallback's " << fallback;
     }
+    // A page naming our WOFF and the source font: the face loads from the WOFF, and with the
+    // WOFF gone from the source font's entry, so that both names must be the files' addresses.
+    void ExpectBothNamesLoad(const char* woffName, const char* srcName)
+    {
+        MakeWoff(woffName);
+        testfonts::WriteFile(m_out.File(srcName), testfonts::ReadFile(kMonoFont));
+        WritePage(nullptr, CString::FromUtf8(woffName), CString::FromUtf8(srcName));
+        ExpectTheFaceDrawsTheSample();
+        std::filesystem::remove(m_out.File(woffName));
+        ExpectTheFaceDrawsTheSample();
+    }
     std::string Page() const { return m_out.File("Sample.html"); }
 
     testfonts::TempDir m_out;
@@ -179,13 +190,7 @@ TEST_F(SamplePageInBrowser, TheWoff2LoadsBeforeTheWoffAndDrawsTheSample)
 
 TEST_F(SamplePageInBrowser, FontsNamedWithCharactersThatMeanSomethingInAnAddressLoad)
 {
-    MakeWoff("A#1 100%.woff");
-    testfonts::WriteFile(m_out.File("A#1 100%.ttf"), testfonts::ReadFile(kMonoFont));
-    WritePage(nullptr, u"A#1 100%.woff", u"A#1 100%.ttf");
-    ExpectTheFaceDrawsTheSample();
-    // Without the WOFF the engine goes on to the source font's entry, and finds it as well.
-    std::filesystem::remove(m_out.File("A#1 100%.woff"));
-    ExpectTheFaceDrawsTheSample();
+    ExpectBothNamesLoad("A#1 100%.woff", "A#1 100%.ttf");
 
     const char* tangled = "q:x?=1&y \\ \"z\"<b>#\t.woff";
     MakeWoff(tangled);
@@ -195,12 +200,7 @@ TEST_F(SamplePageInBrowser, FontsNamedWithCharactersThatMeanSomethingInAnAddress
 
 TEST_F(SamplePageInBrowser, FontsNamedWithSpacesAtEitherEndLoad)
 {
-    MakeWoff(" lead.woff");
-    testfonts::WriteFile(m_out.File("trail .ttf "), testfonts::ReadFile(kMonoFont));
-    WritePage(nullptr, u" lead.woff", u"trail .ttf ");
-    ExpectTheFaceDrawsTheSample();
-    std::filesystem::remove(m_out.File(" lead.woff"));
-    ExpectTheFaceDrawsTheSample();
+    ExpectBothNamesLoad(" lead.woff", "trail .ttf ");
 }
 
 } // namespace
